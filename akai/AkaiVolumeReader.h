@@ -1,0 +1,71 @@
+#pragma once
+// Reads the structure of an AKAI S1000/S3000 disc through a SectorSource: partition
+// table, volume lists, directories, file blocks, and the program and sample headers.
+
+#include <cstdint>
+#include <memory>
+
+#include "akai/AkaiException.h"
+#include "akai/AkaiRecords.h"
+#include "akai/SectorSource.h"
+#include "common/ChainedList.h"
+
+class AkaiVolumeReader {
+ public:
+  static constexpr uint32_t kBlockSize = 8192;
+
+  explicit AkaiVolumeReader(SectorSource& source);
+  AkaiVolumeReader(const AkaiVolumeReader&) = delete;
+  AkaiVolumeReader& operator=(const AkaiVolumeReader&) = delete;
+
+  void ReadBlock(uint32_t block);
+  void ReadPartitions();
+  void ReadVolumes(uint16_t partition);
+  void ReadFiles(uint16_t partition, uint16_t volume);
+  void ReadContiguousBlocks(uint32_t firstBlock, uint32_t count);
+  void ReadProgramBlocks(uint32_t firstBlock, uint32_t count, uint16_t partitionStart);
+  int FileAtBlock(uint32_t block) const;
+  uint16_t NextFreeBlock(uint16_t block) const;
+  bool IsFileStart(uint16_t block) const;
+
+  void LoadSample(uint16_t partition, uint16_t volume, const char* name, bool withData);
+  void LoadProgram(uint16_t partition, uint16_t volume, const char* name);
+
+  const ChainedList<AkaiPartition>& partitions() const { return partitions_; }
+  const ChainedList<AkaiVolume>& volumes() const { return volumes_; }
+  const ChainedList<AkaiFile>& files() const { return files_; }
+  const AkaiSample& sample() const { return sample_; }
+  const AkaiProgram& program() const { return program_; }
+  int32_t currentPartition() const { return currentPartition_; }
+  int32_t currentVolume() const { return currentVolume_; }
+  const uint8_t* fileBuffer() const { return fileBuffer_.get(); }
+  const uint8_t* blockBuffer() const { return blockBuffer_.get(); }
+
+ private:
+  int32_t currentPartition_ = -1;
+  int32_t currentVolume_ = -1;
+  SectorSource& source_;
+  std::unique_ptr<uint8_t[]> fileBuffer_;
+  ChainedList<AkaiVolume> volumes_;
+  ChainedList<AkaiFile> files_;
+  ChainedList<AkaiPartition> partitions_;
+  AkaiSample sample_;
+  AkaiProgram program_;
+  std::unique_ptr<uint8_t[]> blockBuffer_;
+};
+
+// The loop used for looped play, the WAV loop and the SoundFont loop: start and
+// length in words relative to the played data; (0, 0) when no loop is used.
+struct PlayLoop {
+  uint32_t start = 0;
+  uint32_t length = 0;
+};
+PlayLoop FindPlayLoop(const AkaiSample& sample);
+
+struct ZoneTuning {
+  int16_t coarse = 0;  // semitones
+  int16_t fine = 0;    // cents
+};
+ZoneTuning ComputeZoneTuning(int8_t zoneSemitones, int8_t zoneCents, int8_t keygroupSemitones,
+                             int8_t keygroupCents, int8_t sampleSemitones, int8_t sampleCents,
+                             uint32_t nominalRate, uint32_t sampleRate);

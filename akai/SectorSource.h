@@ -1,0 +1,28 @@
+#pragma once
+#include <cstdint>
+
+// A failed read of a block device: code 1 the device layer is missing, code 2 a
+// command (or an image read) failed; status is the device's request status byte.
+struct CDReaderException {
+  int32_t code;
+  int32_t status;
+};
+
+// What the AKAI reader needs from a device: 2048-byte sectors by 24-bit LBA.
+class SectorSource {
+ public:
+  static constexpr uint32_t kSectorSize = 2048;
+
+  virtual ~SectorSource() = default;
+
+  // Reads `count` consecutive sectors starting at `lba` into `buffer`
+  // (count * 2048 bytes). Throws CDReaderException on failure.
+  virtual void ReadSectors(uint32_t lba, uint8_t* buffer, uint8_t count) = 0;
+
+  // While set, a failing read throws at once instead of offering a retry.
+  bool QuietMode() const { return quietMode_; }
+  void SetQuietMode(bool quiet) { quietMode_ = quiet; }
+
+ private:
+  bool quietMode_ = false;
+};

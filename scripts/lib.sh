@@ -1,0 +1,35 @@
+# Shared by the project's scripts: installs missing Debian packages and builds.
+set -euo pipefail
+
+CARVOX_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+CARVOX_PACKAGES=(
+  g++ cmake ninja-build pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  nlohmann-json3-dev libcli11-dev
+  libsndfile1-dev libfluidsynth-dev fluidsynth
+)
+
+# Installs the packages that are not installed yet (apt-get needs root).
+carvox_install_packages() {
+  local missing=()
+  for package in "${CARVOX_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+      missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# carvox_build DIR [cmake options...]: configures once, then builds incrementally.
+carvox_build() {
+  local dir="$1"
+  shift
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S "$CARVOX_ROOT" -B "$dir" -G Ninja "$@"
+  fi
+  cmake --build "$dir"
+}

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Runs every test: the normal build's, then the same tests built with
+# AddressSanitizer and UndefinedBehaviorSanitizer, where any report fails the run.
+source "$(dirname "$0")/lib.sh"
+carvox_install_packages
+
+jobs="$(nproc)"
+release="$CARVOX_ROOT/build/release"
+asan="$CARVOX_ROOT/build/asan"
+
+carvox_build "$release" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+ctest --test-dir "$release" --output-on-failure -j "$jobs"
+
+carvox_build "$asan" -DCMAKE_BUILD_TYPE=Debug -DCARVOX_SANITIZE=ON
+export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+export LSAN_OPTIONS="suppressions=$CARVOX_ROOT/tests/lsan.supp:print_suppressions=0"
+ctest --test-dir "$asan" --output-on-failure -j "$jobs"
