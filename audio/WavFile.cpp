@@ -1,0 +1,229 @@
+#include "audio/WavFile.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <climits>
+#include <cstring>
+#include <system_error>
+
+#include "akai/AkaiVolumeReader.h"
+#include "platform/prompt/Prompt.h"
+
+namespace fs = std::filesystem;
+using platform::HMMIO;
+using platform::LONG;
+using platform::MMCKINFO;
+using platform::mmioFOURCC;
+
+// Format records and sampler fields are written as they lie in memory.
+static_assert(std::endian::native == std::endian::little, "WAV files are little-endian");
+
+namespace {
+
+constexpr platform::FOURCC kWave = mmioFOURCC('W', 'A', 'V', 'E');
+constexpr platform::FOURCC kFormatChunk = mmioFOURCC('f', 'm', 't', ' ');
+constexpr platform::FOURCC kDataChunk = mmioFOURCC('d', 'a', 't', 'a');
+constexpr platform::FOURCC kSamplerChunk = mmioFOURCC('s', 'm', 'p', 'l');
+
+// The "smpl" body: nine fields, then one loop record of six fields when there is a loop.
+using SamplerRecord = std::array<uint32_t, 15>;
+constexpr uint32_t kSamplerBytesWithoutLoop = 36;
+constexpr uint32_t kSamplerBytesWithLoop = 60;
+// Everything but the words: RIFF header and form, "fmt ", "data" header, "smpl".
+constexpr uint64_t kWavOverheadBytes = 12 + 8 + sizeof(PcmFormat) + 8 + 8 + kSamplerBytesWithLoop;
+
+bool ReportWriteFailure() {
+  platform::MessageBox("Could not write WAV file", platform::MB_OK | platform::MB_ICONSTOP);
+  return false;
+}
+
+// A sample without a rate has no sample period and plays nowhere; a sample without
+// its data has nothing to write; offsets past 2 GiB do not fit the file functions.
+bool CanBeWritten(const AkaiSample& sample) {
+  if (sample.sampleRate == 0) return false;
+  if (sample.sampleCount > 0 && !sample.data) return false;
+  return uint64_t{sample.sampleCount} * 2 + kWavOverheadBytes <= uint64_t{INT32_MAX};
+}
+
+// A folder of that name is never replaced by the file.
+bool RemoveExisting(const fs::path& path) {
+  std::error_code error;
+  const fs::file_status status = fs::symlink_status(path, error);
+  if (status.type() == fs::file_type::not_found) return true;
+  if (error || fs::is_directory(status)) return false;
+  return fs::remove(path, error) && !error;
+}
+
+// The loop is written only when it lies inside the data; a damaged loop table must
+// not send readers past the last word.
+bool LoopFits(const PlayLoop& loop, uint32_t sampleCount) {
+  return loop.length > 0 && uint64_t{loop.start} + loop.length <= sampleCount;
+}
+
+SamplerRecord MakeSamplerRecord(const AkaiSample& sample, const PlayLoop& loop, bool withLoop) {
+  SamplerRecord record{};
+  record[2] = 1000000000u / sample.sampleRate;  // sample period in nanoseconds
+  record[3] = sample.originalKey;               // MIDI unity note
+  if (withLoop) {
+    record[7] = 1;  // loop count; identifier, type (forward), fraction, play count stay 0
+    record[11] = loop.start;
+    record[12] = loop.start + loop.length - 1;  // inclusive end
+  }
+  return record;
+}
+
+bool WriteChunk(HMMIO file, platform::FOURCC id, const void* bytes, uint32_t size) {
+  MMCKINFO chunk;
+  chunk.ckid = id;
+  if (platform::mmioCreateChunk(file, &chunk, 0) != platform::MMSYSERR_NOERROR) return false;
+  if (size > 0 && platform::mmioWrite(file, static_cast<const char*>(bytes), static_cast<LONG>(size)) !=
+                      static_cast<LONG>(size)) {
+    return false;
+  }
+  return platform::mmioAscend(file, &chunk, 0) == platform::MMSYSERR_NOERROR;
+}
+
+bool WriteChunks(HMMIO file, const AkaiSample& sample, const PlayLoop& loop, bool normalize) {
+  MMCKINFO riff;
+  riff.fccType = kWave;
+  if (platform::mmioCreateChunk(file, &riff, platform::MMIO_CREATERIFF) != platform::MMSYSERR_NOERROR) {
+    return false;
+  }
+  const PcmFormat format = PcmFormatForRate(sample.sampleRate);
+  if (!WriteChunk(file, kFormatChunk, &format, sizeof format)) return false;
+
+  const uint32_t count = sample.sampleCount;
+  const int16_t* words = sample.data.get();
+  std::unique_ptr<int16_t[]> normalized;
+  if (normalize && count > 0) {
+    normalized = std::make_unique_for_overwrite<int16_t[]>(count);
+    std::copy_n(words, count, normalized.get());
+    NormalizePeak(normalized.get(), count);
+    words = normalized.get();
+  }
+  if (!WriteChunk(file, kDataChunk, words, 2 * count)) return false;
+
+  const bool withLoop = LoopFits(loop, count);
+  const SamplerRecord record = MakeSamplerRecord(sample, loop, withLoop);
+  if (!WriteChunk(file, kSamplerChunk, record.data(), withLoop ? kSamplerBytesWithLoop : kSamplerBytesWithoutLoop)) {
+    return false;
+  }
+  return platform::mmioAscend(file, &riff, 0) == platform::MMSYSERR_NOERROR;
+}
+
+bool Acceptable(const PcmFormat& format) {
+  return format.formatTag == kPcmFormatTag && (format.channels == 1 || format.channels == 2) &&
+         format.bitsPerSample == 16 && format.samplesPerSec != 0;
+}
+
+}  // namespace
+
+bool WriteWavFile(const AkaiSample& sample, const fs::path& path, bool normalize) {
+  if (!CanBeWritten(sample)) return ReportWriteFailure();
+  const PlayLoop loop = FindPlayLoop(sample);
+  if (!RemoveExisting(path)) return ReportWriteFailure();
+  HMMIO file = platform::mmioOpen(
+      path, platform::MMIO_CREATE | platform::MMIO_WRITE | platform::MMIO_EXCLUSIVE | platform::MMIO_ALLOCBUF);
+  if (file == nullptr) return ReportWriteFailure();
+  const bool written = WriteChunks(file, sample, loop, normalize);
+  const bool closed = platform::mmioClose(file, 0) == platform::MMSYSERR_NOERROR;
+  if (written && closed) return true;
+  std::error_code ignored;
+  fs::remove(path, ignored);
+  return ReportWriteFailure();
+}
+
+WavFileSource::WavFileSource() : readBuffer_(std::make_unique<int16_t[]>(kReadBufferWords)) {}
+
+WavFileSource::~WavFileSource() = default;
+
+void WavFileSource::UseMemory(const int16_t* words, uint32_t totalWords) {
+  Close();
+  fileName_.clear();
+  words_ = words;
+  totalWords_ = totalWords;
+}
+
+void WavFileSource::UseFile(const fs::path& path) {
+  Close();
+  words_ = nullptr;
+  totalWords_ = 0;
+  fileName_ = path;
+}
+
+bool WavFileSource::Open(PcmFormat& format) {
+  Close();
+  if (fileName_.empty()) return false;
+  platform::UniqueMmio file(platform::mmioOpen(fileName_, platform::MMIO_READ | platform::MMIO_ALLOCBUF));
+  if (!file) return false;
+
+  MMCKINFO riff;
+  riff.fccType = kWave;
+  if (platform::mmioDescend(file.get(), &riff, nullptr, platform::MMIO_FINDRIFF) != platform::MMSYSERR_NOERROR) {
+    return false;
+  }
+  MMCKINFO formatChunk;
+  formatChunk.ckid = kFormatChunk;
+  if (platform::mmioDescend(file.get(), &formatChunk, &riff, platform::MMIO_FINDCHUNK) !=
+          platform::MMSYSERR_NOERROR ||
+      formatChunk.cksize < 16 || formatChunk.cksize > kMaxFormatBytes) {
+    return false;
+  }
+  char bytes[kMaxFormatBytes];
+  const LONG formatBytes = static_cast<LONG>(formatChunk.cksize);
+  if (platform::mmioRead(file.get(), bytes, formatBytes) != formatBytes) return false;
+  PcmFormat found;  // a 16-byte record has no extra-size field: it stays 0
+  std::memcpy(&found, bytes, std::min<size_t>(formatChunk.cksize, sizeof found));
+  if (!Acceptable(found) || platform::mmioAscend(file.get(), &formatChunk, 0) != platform::MMSYSERR_NOERROR) {
+    return false;
+  }
+
+  MMCKINFO dataChunk;
+  dataChunk.ckid = kDataChunk;
+  if (platform::mmioDescend(file.get(), &dataChunk, &riff, platform::MMIO_FINDCHUNK) != platform::MMSYSERR_NOERROR) {
+    return false;
+  }
+  // A truncated file holds less than its data chunk claims; only what is there counts.
+  const LONG offset = platform::mmioSeek(file.get(), 0, SEEK_CUR);
+  const LONG end = platform::mmioSeek(file.get(), 0, SEEK_END);
+  if (offset < 0 || end < offset) return false;
+  const uint32_t dataBytes = std::min<uint32_t>(dataChunk.cksize, static_cast<uint32_t>(end - offset));
+  if (dataBytes < 2) return false;
+
+  format = found;
+  file_ = std::move(file);
+  dataOffset_ = static_cast<uint32_t>(offset);
+  dataBytes_ = dataBytes;
+  return true;
+}
+
+bool WavFileSource::ReadAt(uint32_t index, uint32_t count) {
+  const uint32_t wanted = std::min(count, kReadBufferWords);
+  const uint32_t available = file_ && index < TotalWords() ? TotalWords() - index : 0;
+  const uint32_t words = std::min(wanted, available);
+  char* bytes = reinterpret_cast<char*>(readBuffer_.get());
+  LONG read = 0;
+  if (words > 0 && platform::mmioSeek(file_.get(), static_cast<LONG>(dataOffset_ + 2 * index), SEEK_SET) >= 0) {
+    read = std::max<LONG>(platform::mmioRead(file_.get(), bytes, static_cast<LONG>(2 * words)), 0);
+  }
+  std::fill(bytes + read, bytes + 2 * size_t{wanted}, 0);
+  return file_ && read == static_cast<LONG>(2 * words);
+}
+
+const int16_t* WavFileSource::Fetch(uint32_t index, uint32_t count) {
+  if (PlaysFromMemory()) return words_ + std::min(index, totalWords_);
+  ReadAt(index, count == 0 ? kReadBufferWords : count);
+  return readBuffer_.get();
+}
+
+uint32_t WavFileSource::TotalWords() const {
+  if (PlaysFromMemory()) return totalWords_;
+  return file_ ? dataBytes_ / 2 : 0;
+}
+
+void WavFileSource::Close() {
+  file_.reset();
+  dataBytes_ = 0;
+  dataOffset_ = 0;
+}
