@@ -1,0 +1,489 @@
+#include "export/SoundBankBuilder.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <numbers>
+#include <system_error>
+#include <vector>
+
+#include "akai/AkaiException.h"
+#include "akai/AkaiVolumeReader.h"
+#include "audio/WavFile.h"
+#include "platform/library/Library.h"
+#include "platform/machine/Machine.h"
+#include "platform/prompt/Prompt.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kApplicationName = "Carvox";
+constexpr const char* kNoEngineDriver = "Could not load the SF2 manager driver;\nSF2 export will not work";
+constexpr const char* kEngineNotRunning = "Could not perform task;\nthe SF2 engine isn't running.";
+constexpr const char* kEngineError = "error - unspecific error in SF2 engine";
+constexpr const char* kReadError = "Error while trying to read the CD.";
+constexpr const char* kSampleNotFound = "WARNING - Sample not found: ";
+constexpr const char* kWavWriteError = "Could not write WAV file";
+constexpr const char* kEmptyBank = "WARNING - Bank %s not written (seems to contain no valid samples)";
+
+// Bank information ids the engine knows, set in this order.
+constexpr int32_t kInfoComment = 5;
+constexpr int32_t kInfoCreationDate = 9;
+constexpr int32_t kInfoSoftware = 8;
+constexpr size_t kInfoTextSize = 256;
+
+// SoundFont 2 generator ids.
+enum Generator : uint16_t {
+  kModEnvToPitch = 7,
+  kInitialFilterFc = 8,
+  kModEnvToFilterFc = 11,
+  kModLfoToVolume = 13,
+  kPan = 17,
+  kDelayModLfo = 21,
+  kFreqModLfo = 22,
+  kAttackModEnv = 26,
+  kDecayModEnv = 28,
+  kSustainModEnv = 29,
+  kReleaseModEnv = 30,
+  kKeynumToModEnvDecay = 32,
+  kAttackVolEnv = 34,
+  kDecayVolEnv = 36,
+  kSustainVolEnv = 37,
+  kReleaseVolEnv = 38,
+  kKeynumToVolEnvDecay = 40,
+  kKeyRange = 43,
+  kVelRange = 44,
+  kCoarseTune = 51,
+  kFineTune = 52,
+  kSampleModes = 54,
+  kScaleTuning = 56,
+  kOverridingRootKey = 58,
+};
+
+// Places of the values read from the raw keygroup and program bytes (keygroupBytes
+// starts at keygroup byte 3, header15to41 at program byte 15).
+constexpr size_t kKeygroupFilter = 7 - 3;
+constexpr size_t kEnv2ToFilter = 11 - 3;
+constexpr size_t kAmpEnvelope = 12 - 3;  // attack, decay, sustain, release
+constexpr size_t kAmpKeyScaling = 19 - 3;
+constexpr size_t kEnv2 = 20 - 3;  // attack, decay, sustain, release
+constexpr size_t kEnv2KeyScaling = 27 - 3;
+constexpr size_t kEnv2ToPitch = 29 - 3;
+constexpr size_t kLfoSpeed = 33 - 15;
+constexpr size_t kLfoDepth = 34 - 15;
+constexpr size_t kLfoDelay = 35 - 15;
+
+SFGenRecord Gen(uint16_t id, int amount) {
+  return {id, static_cast<uint16_t>(static_cast<int16_t>(amount))};
+}
+
+SFGenRecord RangeGen(uint16_t id, uint8_t low, uint8_t high) {
+  return {id, static_cast<uint16_t>(low | (high << 8))};
+}
+
+int Signed(uint8_t byte) { return static_cast<int8_t>(byte); }
+
+// The timecents of a time of e^exponent seconds.
+int SecondsToTimeCents(double exponent) {
+  return static_cast<int>(std::trunc(1200.0 * exponent / std::numbers::ln2));
+}
+
+// Decay and release times run from e^-5.47 s at 0 to e^3.25 s at 100.
+double DecayExponent(int value) { return 8.72 * value / 100.0 - 5.47; }
+
+// English day and month names whatever the user's locale, e.g. "Monday, December 07, 2026".
+std::string EnglishDate(const std::tm& date) {
+  static const char* const kDays[] = {"Sunday", "Monday", "Tuesday", "Wednesday",
+                                      "Thursday", "Friday", "Saturday"};
+  static const char* const kMonths[] = {"January", "February", "March",     "April",
+                                        "May",     "June",     "July",      "August",
+                                        "September", "October", "November", "December"};
+  char text[64];
+  std::snprintf(text, sizeof text, "%s, %s %02d, %d", kDays[date.tm_wday % 7],
+                kMonths[date.tm_mon % 12], date.tm_mday, date.tm_year + 1900);
+  return text;
+}
+
+std::string Today() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return EnglishDate(local);
+}
+
+// "~sfytemp.wav" in the temp folder below the machine's Windows folder, as a host path.
+fs::path TemporaryWavPath() {
+  char windows[360] = {};
+  platform::GetWindowsDirectoryA(windows, sizeof windows);
+  std::string path = windows;
+  if (path.empty() || path.back() != '\\') path += '\\';
+  path += "temp\\~sfytemp.wav";
+  return platform::ToHostPath(path);
+}
+
+// An exclusive lock on a file beside the temporary WAV, held from writing the WAV to
+// its import, so that two programs building at once never share the file.
+class TemporaryWavLock {
+ public:
+  explicit TemporaryWavLock(const fs::path& wav) {
+    const fs::path lockPath = fs::path(wav) += ".lock";
+    fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd_ < 0) return;
+    while (::flock(fd_, LOCK_EX) != 0) {
+      if (errno != EINTR) {
+        ::close(fd_);
+        fd_ = -1;
+        return;
+      }
+    }
+  }
+  ~TemporaryWavLock() {
+    if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+  }
+  TemporaryWavLock(const TemporaryWavLock&) = delete;
+  TemporaryWavLock& operator=(const TemporaryWavLock&) = delete;
+
+  bool held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+StderrStatusLine defaultStatusLine;
+
+void ShowError(const char* text) { platform::MessageBox(text, platform::MB_OK | platform::MB_ICONSTOP); }
+
+}  // namespace
+
+// --- Value conversions --------------------------------------------------------------
+
+// Attack times run from e^-6.3 s at 0 to e^2.1 s at 100.
+int AttackTimeCents(int value) { return SecondsToTimeCents(8.4 * value / 100.0 - 6.3); }
+
+int DecayTimeCents(int value) { return SecondsToTimeCents(DecayExponent(value)); }
+
+int KeyScaledDecay(int value) {
+  const auto time = [](int x) { return std::exp(DecayExponent(x)); };
+  const double share = (time(std::abs(value)) - time(0)) / (time(99) - time(0));
+  return static_cast<int>(std::trunc((value < 0 ? -1200.0 : 1200.0) * share));
+}
+
+int SustainAttenuation(int value) {
+  return static_cast<int>(std::trunc(1440.0 - value * 14.545454545454545));
+}
+
+int FilterCutoffCents(int keygroupFilter, int zoneFilter) {
+  const int cutoff = std::clamp(keygroupFilter + zoneFilter, 0, 99);
+  return static_cast<int>(std::trunc(cutoff * 136.36363636363637));
+}
+
+SoundBankBuilder::ZoneGenerators ZoneGeneratorsFor(const AkaiProgram& program,
+                                                   const AkaiKeygroup& keygroup,
+                                                   uint32_t zoneIndex, const AkaiSample& sample) {
+  const AkaiVelocityZone& zone = keygroup.zones[zoneIndex];
+  const uint8_t* kg = keygroup.keygroupBytes;
+  const bool looped = zone.loopMode <= 1 && FindPlayLoop(sample).length != 0;
+  const ZoneTuning tuning = ComputeZoneTuning(
+      zone.semitoneTune, zone.centsTune, keygroup.semitoneTune(), keygroup.centsTune(),
+      sample.semitoneTune, sample.centsTune, sample.rateFlag != 0 ? 44100 : 22050,
+      sample.sampleRate);
+  return {{
+      Gen(kOverridingRootKey, sample.originalKey),
+      Gen(kSampleModes, looped ? 1 : 0),
+      Gen(kAttackVolEnv, AttackTimeCents(kg[kAmpEnvelope])),
+      Gen(kDecayVolEnv, DecayTimeCents(kg[kAmpEnvelope + 1])),
+      Gen(kSustainVolEnv, SustainAttenuation(kg[kAmpEnvelope + 2])),
+      Gen(kReleaseVolEnv, DecayTimeCents(kg[kAmpEnvelope + 3])),
+      Gen(kPan, zone.pan * 10),
+      Gen(kCoarseTune, tuning.coarse),
+      Gen(kFineTune, tuning.fine),
+      Gen(kKeynumToVolEnvDecay, KeyScaledDecay(Signed(kg[kAmpKeyScaling]))),
+      Gen(kScaleTuning, zone.keyTracking != 0 ? 0 : 100),
+      Gen(kModLfoToVolume, static_cast<int>(std::trunc(program.header15to41[kLfoDepth] * 9.6))),
+      Gen(kDelayModLfo, AttackTimeCents(program.header15to41[kLfoDelay])),
+      Gen(kFreqModLfo, DecayTimeCents(program.header15to41[kLfoSpeed])),
+      Gen(kAttackModEnv, AttackTimeCents(kg[kEnv2])),
+      Gen(kDecayModEnv, DecayTimeCents(kg[kEnv2 + 1])),
+      Gen(kSustainModEnv, SustainAttenuation(kg[kEnv2 + 2])),
+      Gen(kReleaseModEnv, DecayTimeCents(kg[kEnv2 + 3])),
+      Gen(kKeynumToModEnvDecay, KeyScaledDecay(Signed(kg[kEnv2KeyScaling]))),
+      Gen(kInitialFilterFc, FilterCutoffCents(kg[kKeygroupFilter], Signed(zone.rawBytes[1]))),
+      Gen(kModEnvToFilterFc, Signed(kg[kEnv2ToFilter]) * 240),
+      Gen(kModEnvToPitch, Signed(kg[kEnv2ToPitch]) * 240),
+  }};
+}
+
+// --- One build ----------------------------------------------------------------------
+
+// The state of one bank under construction. Whatever way a build ends, the bank it
+// created is ended and its sample table freed.
+class SoundBankBuilder::Build {
+ public:
+  Build(SoundBankBuilder& owner, AkaiVolumeReader& reader, uint16_t partition, uint16_t volume,
+        ProgressBar* progress)
+      : owner_(owner), api_(*owner.api_), reader_(reader), partition_(partition),
+        volume_(volume), progress_(progress) {}
+  ~Build() {
+    if (bankOpen_) EndBankUnchecked();
+  }
+  Build(const Build&) = delete;
+  Build& operator=(const Build&) = delete;
+
+  int Run(const char* programName, const fs::path& outputPath);
+
+ private:
+  enum class ZoneOutcome { Completed, Skipped, Failed };
+  enum class SampleOutcome { Ready, Missing, Failed };
+  struct TableEntry {
+    SFHandle sample;
+    std::string name;
+  };
+
+  bool CreateBank();
+  bool SetBankInformation();
+  bool AddInstrumentAndPreset();
+  ZoneOutcome AddZone(const AkaiKeygroup& keygroup, uint32_t zoneIndex);
+  SampleOutcome ProvideSample(const char* name, SFHandle& sample);
+  bool ImportCurrentSample(const char* name, SFHandle& sample);
+  int SaveAndEnd(const fs::path& outputPath);
+  void EndBankUnchecked();
+
+  SoundBankBuilder& owner_;
+  EngineApi& api_;
+  AkaiVolumeReader& reader_;
+  const uint16_t partition_;
+  const uint16_t volume_;
+  ProgressBar* const progress_;
+  SFHandle bank_ = 0;
+  bool bankOpen_ = false;
+  SFHandle instrument_ = 0;
+  fs::path temporaryWav_;
+  std::vector<TableEntry> sampleTable_;
+  int completedZones_ = 0;
+};
+
+int SoundBankBuilder::Build::Run(const char* programName, const fs::path& outputPath) {
+  if (!CreateBank() || !SetBankInformation()) return 0;
+
+  temporaryWav_ = TemporaryWavPath();
+  const AkaiProgram& program = reader_.program();
+  // The keygroups actually decoded: a program cut short holds fewer than its header says.
+  const int keygroupCount = program.keygroups.Count();
+  int totalZones = 0;
+  for (int i = 0; i < keygroupCount; ++i) totalZones += program.keygroups.At(i)->zoneCount;
+  sampleTable_.reserve(totalZones);
+  if (progress_ != nullptr) progress_->SetRange(0, totalZones + 1);
+
+  if (!AddInstrumentAndPreset()) return 0;
+  for (int i = 0; i < keygroupCount; ++i) {
+    const AkaiKeygroup& keygroup = *program.keygroups.At(i);
+    for (uint32_t z = 0; z < keygroup.zoneCount; ++z) {
+      const ZoneOutcome outcome = AddZone(keygroup, z);
+      if (outcome == ZoneOutcome::Failed) return 0;
+      if (outcome == ZoneOutcome::Completed) ++completedZones_;
+    }
+  }
+  sampleTable_.clear();
+
+  if (completedZones_ == 0) {
+    EndBankUnchecked();
+    char text[kInfoTextSize + 64];
+    std::snprintf(text, sizeof text, kEmptyBank, programName);
+    owner_.statusLine_->SetStatusText(text);
+    return 0;
+  }
+  return SaveAndEnd(outputPath);
+}
+
+bool SoundBankBuilder::Build::CreateBank() {
+  if (!CheckEngineResult(api_.CreateBank(&bank_))) return false;
+  bankOpen_ = true;
+  return true;
+}
+
+bool SoundBankBuilder::Build::SetBankInformation() {
+  const std::string today = Today();
+  const struct {
+    int32_t id;
+    const char* format;
+    const char* argument;
+  } items[] = {
+      {kInfoComment, "%s generated Sound Bank", kApplicationName},
+      {kInfoCreationDate, "%s", today.c_str()},
+      {kInfoSoftware, "%s Ver. 1.0     ", kApplicationName},
+  };
+  for (const auto& item : items) {
+    char text[kInfoTextSize] = {};
+    std::snprintf(text, sizeof text, item.format, item.argument);
+    if (!CheckEngineResult(api_.SetBankInfo(bank_, item.id, text))) return false;
+  }
+  return true;
+}
+
+bool SoundBankBuilder::Build::AddInstrumentAndPreset() {
+  const char* name = reader_.program().name;
+  SFHandle preset = 0;
+  return CheckEngineResult(api_.AddInstrument(bank_, name, 0, &instrument_)) &&
+         CheckEngineResult(api_.AddPreset(bank_, name, 0, 0, instrument_, &preset));
+}
+
+SoundBankBuilder::Build::ZoneOutcome SoundBankBuilder::Build::AddZone(
+    const AkaiKeygroup& keygroup, uint32_t zoneIndex) {
+  const AkaiVelocityZone& zone = keygroup.zones[zoneIndex];
+  SFHandle sample = 0;
+  switch (ProvideSample(zone.sampleName, sample)) {
+    case SampleOutcome::Missing: return ZoneOutcome::Skipped;
+    case SampleOutcome::Failed: return ZoneOutcome::Failed;
+    case SampleOutcome::Ready: break;
+  }
+  if (progress_ != nullptr) progress_->SetPos(completedZones_);
+
+  SFHandle zoneHandle = 0;
+  const SFGenRecord keys = RangeGen(kKeyRange, keygroup.lowKey(), keygroup.highKey());
+  const SFGenRecord velocities = RangeGen(kVelRange, zone.lowVelocity, zone.highVelocity);
+  const bool written =
+      CheckEngineResult(api_.AddInstrumentZone(instrument_, sample, &zoneHandle)) &&
+      CheckEngineResult(api_.SetZoneKeyRange(zoneHandle, &keys)) &&
+      CheckEngineResult(api_.SetZoneVelocityRange(zoneHandle, &velocities)) &&
+      owner_.WriteZoneGenerators(zoneHandle, reader_.program(), keygroup, zoneIndex,
+                                 reader_.sample());
+  return written ? ZoneOutcome::Completed : ZoneOutcome::Failed;
+}
+
+// Makes `name` the reader's current sample and gives its engine sample, importing it
+// on first use. A sample the volume does not hold is reported and skipped; read errors
+// pass through to the caller.
+SoundBankBuilder::Build::SampleOutcome SoundBankBuilder::Build::ProvideSample(const char* name,
+                                                                              SFHandle& sample) {
+  const auto known = std::find_if(sampleTable_.begin(), sampleTable_.end(),
+                                  [name](const TableEntry& entry) { return entry.name == name; });
+  try {
+    // A known sample needs only its header again: root key, tuning and loop.
+    reader_.LoadSample(partition_, volume_, name, known == sampleTable_.end());
+  } catch (const AKAIException&) {
+    owner_.statusLine_->SetStatusText(std::string(kSampleNotFound) + name);
+    return SampleOutcome::Missing;
+  }
+  if (known != sampleTable_.end()) {
+    sample = known->sample;
+    return SampleOutcome::Ready;
+  }
+  if (!ImportCurrentSample(name, sample)) return SampleOutcome::Failed;
+  sampleTable_.push_back({sample, name});
+  return SampleOutcome::Ready;
+}
+
+// Hands the current sample to the engine through the temporary WAV. A WAV that could
+// not be written is never imported: the engine would take a stale file's audio.
+bool SoundBankBuilder::Build::ImportCurrentSample(const char* name, SFHandle& sample) {
+  TemporaryWavLock lock(temporaryWav_);
+  if (!lock.held()) {
+    ShowError(kWavWriteError);
+    return false;
+  }
+  if (!WriteWavFile(reader_.sample(), temporaryWav_, false)) return false;
+  const int result = api_.ImportWavSample(temporaryWav_.c_str(), bank_, name, &sample);
+  // A file left behind is harmless: the next write replaces it, or reports that it can't.
+  std::error_code ignored;
+  fs::remove(temporaryWav_, ignored);
+  return CheckEngineResult(result);
+}
+
+int SoundBankBuilder::Build::SaveAndEnd(const fs::path& outputPath) {
+  const int saved = CheckEngineResult(api_.SaveBank(bank_, outputPath.c_str(), 0));
+  bankOpen_ = false;
+  const int ended = CheckEngineResult(api_.EndBank(bank_));
+  const int released = CheckEngineResult(api_.ReleaseBank(bank_));
+  // A bank that could not be saved is no success, however cleanly it ended.
+  return saved && ended && released ? 1 : 0;
+}
+
+void SoundBankBuilder::Build::EndBankUnchecked() {
+  bankOpen_ = false;
+  api_.EndBank(bank_);
+  api_.ReleaseBank(bank_);
+}
+
+// --- The builder --------------------------------------------------------------------
+
+SoundBankBuilder::SoundBankBuilder(StatusLine* statusLine) { SetStatusLine(statusLine); }
+
+SoundBankBuilder::~SoundBankBuilder() { UnloadEngine(); }
+
+void SoundBankBuilder::SetStatusLine(StatusLine* statusLine) {
+  statusLine_ = statusLine != nullptr ? statusLine : &defaultStatusLine;
+}
+
+void SoundBankBuilder::LoadEngine(const std::string& library) {
+  UnloadEngine();
+  library_ = platform::LoadLibraryA(library.c_str());
+  if (library_ == nullptr) {
+    platform::MessageBox(kNoEngineDriver, platform::MB_OK);
+    return;
+  }
+  // "SFEditEngine" is a data export that holds the entry function.
+  auto* entry = static_cast<SFEditEngineEntry*>(platform::GetProcAddress(library_, kEngineEntryExport));
+  if (entry == nullptr || *entry == nullptr || (*entry)(kEngineInterfaceVersion, &api_) != 0 ||
+      api_ == nullptr) {
+    UnloadEngine();
+  }
+}
+
+void SoundBankBuilder::UseEngine(EngineApi* api) {
+  UnloadEngine();
+  api_ = api;
+}
+
+void SoundBankBuilder::UnloadEngine() {
+  api_ = nullptr;
+  if (library_ != nullptr) platform::FreeLibrary(library_);
+  library_ = nullptr;
+}
+
+int SoundBankBuilder::IsEngineRunning() const {
+  if (api_ != nullptr) return 1;
+  ShowError(kEngineNotRunning);
+  return 0;
+}
+
+int SoundBankBuilder::CheckEngineResult(int result) {
+  if (result == 0) return 1;
+  ShowError(kEngineError);
+  return 0;
+}
+
+int SoundBankBuilder::WriteZoneGenerators(SFHandle zone, const AkaiProgram& program,
+                                          const AkaiKeygroup& keygroup, uint32_t zoneIndex,
+                                          const AkaiSample& sample) {
+  for (const SFGenRecord& generator : ZoneGeneratorsFor(program, keygroup, zoneIndex, sample)) {
+    if (!CheckEngineResult(api_->SetZoneGenerator(zone, &generator))) return 0;
+  }
+  return 1;
+}
+
+int SoundBankBuilder::BuildSoundBank(AkaiVolumeReader& reader, uint16_t partition,
+                                     uint16_t volume, const char* programName,
+                                     const fs::path& outputPath, ProgressBar* progress) {
+  try {
+    reader.LoadProgram(partition, volume, programName);
+  } catch (...) {
+    ShowError(kReadError);
+    return 0;
+  }
+  if (!IsEngineRunning()) return 0;
+  try {
+    Build build(*this, reader, partition, volume, progress);
+    return build.Run(programName, outputPath);
+  } catch (...) {
+    // A zone's sample could not be read (or its loop table contradicts itself).
+    ShowError(kReadError);
+    return 0;
+  }
+}

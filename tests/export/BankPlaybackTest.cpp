@@ -1,0 +1,256 @@
+// Banks built with the real engine, checked by independent readers: FluidSynth plays
+// them, and the generators are read back from the file's own instrument records.
+#include <fluidsynth.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "export/SoundBankBuilder.h"
+#include "tests/export/TestDisc.h"
+#include "tests/support/ScriptedPrompt.h"
+#include "tests/support/TestPaths.h"
+
+namespace fs = std::filesystem;
+using testexport::DiscContents;
+using testexport::MakeKeygroup;
+using testexport::MakeSample;
+using testexport::ToneWords;
+
+namespace {
+
+constexpr int kRate = 44100;
+
+// A synthesizer at 44100 Hz without reverb or chorus, with one bank loaded.
+class Synth {
+ public:
+  explicit Synth(const fs::path& bank) {
+    fluid_set_log_function(FLUID_WARN, nullptr, nullptr);  // no drum preset: expected
+    fluid_settings_setnum(settings_.get(), "synth.sample-rate", kRate);
+    fluid_settings_setint(settings_.get(), "synth.reverb.active", 0);
+    fluid_settings_setint(settings_.get(), "synth.chorus.active", 0);
+    synth_.reset(new_fluid_synth(settings_.get()));
+    fontId_ = fluid_synth_sfload(synth_.get(), bank.c_str(), 1);
+  }
+
+  bool loaded() const { return fontId_ != FLUID_FAILED; }
+  fluid_sfont_t* font() { return fluid_synth_get_sfont_by_id(synth_.get(), fontId_); }
+
+  // Holds `key` at `velocity` and returns `frames` frames of the left channel.
+  std::vector<float> Play(int key, int velocity, int frames) {
+    fluid_synth_noteon(synth_.get(), 0, key, velocity);
+    std::vector<float> left(frames), right(frames);
+    fluid_synth_write_float(synth_.get(), frames, left.data(), 0, 1, right.data(), 0, 1);
+    fluid_synth_noteoff(synth_.get(), 0, key);
+    return left;
+  }
+
+ private:
+  std::unique_ptr<fluid_settings_t, decltype(&delete_fluid_settings)> settings_{new_fluid_settings(),
+                                                                                delete_fluid_settings};
+  std::unique_ptr<fluid_synth_t, decltype(&delete_fluid_synth)> synth_{nullptr, delete_fluid_synth};
+  int fontId_ = FLUID_FAILED;
+};
+
+double Rms(const std::vector<float>& audio, size_t from, size_t to) {
+  double sum = 0;
+  for (size_t i = from; i < to; ++i) sum += double{audio[i]} * audio[i];
+  return std::sqrt(sum / static_cast<double>(to - from));
+}
+
+// The best normalised correlation of `audio` with `words` over small delays.
+double BestCorrelation(const std::vector<float>& audio, const std::vector<int16_t>& words,
+                       size_t length) {
+  double best = 0;
+  for (size_t lag = 0; lag < 64; ++lag) {
+    double dot = 0, a2 = 0, w2 = 0;
+    for (size_t i = 0; i < length; ++i) {
+      const double a = audio[i + lag], w = words[i];
+      dot += a * w;
+      a2 += a * a;
+      w2 += w * w;
+    }
+    if (a2 > 0) best = std::max(best, dot / std::sqrt(a2 * w2));
+  }
+  return best;
+}
+
+// The instrument zones of a SoundFont file: per zone, generator id to amount.
+std::vector<std::map<uint16_t, uint16_t>> ReadInstrumentZones(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
+  const auto u16 = [&](size_t at) { return static_cast<uint16_t>(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8); };
+  const auto u32 = [&](size_t at) { return uint32_t{u16(at)} | uint32_t{u16(at + 2)} << 16; };
+  std::map<std::string, std::pair<size_t, uint32_t>> chunks;  // pdta sub-chunks: offset, size
+  for (size_t at = 12; at + 8 <= bytes.size();) {
+    const std::string id(&bytes[at], 4);
+    const uint32_t size = u32(at + 4);
+    if (id == "LIST" && std::string(&bytes[at + 8], 4) == "pdta") {
+      for (size_t sub = at + 12; sub < at + 8 + size; sub += 8 + u32(sub + 4)) {
+        chunks[std::string(&bytes[sub], 4)] = {sub + 8, u32(sub + 4)};
+      }
+    }
+    at += 8 + size + (size & 1);
+  }
+  const auto [ibag, ibagSize] = chunks.at("ibag");
+  const auto [igen, igenSize] = chunks.at("igen");
+  (void)igenSize;
+  std::vector<std::map<uint16_t, uint16_t>> zones;
+  for (size_t bag = 0; bag + 1 < ibagSize / 4; ++bag) {
+    std::map<uint16_t, uint16_t> zone;
+    for (uint16_t g = u16(ibag + 4 * bag); g < u16(ibag + 4 * (bag + 1)); ++g) {
+      zone[u16(igen + 4 * g)] = u16(igen + 4 * g + 2);
+    }
+    zones.push_back(zone);
+  }
+  return zones;
+}
+
+class BankPlaybackTest : public testing::Test {
+ protected:
+  BankPlaybackTest() : folder_(testsupport::FreshFolder("playback")) {
+    builder_.LoadEngine();
+  }
+
+  fs::path Build(const DiscContents& contents) {
+    testexport::WriteProgramDisc(folder_ / "disc.img", contents);
+    disc_ = std::make_unique<testexport::OpenDisc>(folder_ / "disc.img");
+    const fs::path bank = folder_ / "bank.sf2";
+    EXPECT_EQ(builder_.BuildSoundBank(disc_->reader(), 0, 0, contents.program.name.c_str(), bank, nullptr), 1);
+    EXPECT_TRUE(prompt_.texts().empty()) << prompt_.texts()[0];
+    return bank;
+  }
+
+  fs::path folder_;
+  testsupport::ScriptedPrompt prompt_;
+  SoundBankBuilder builder_;
+  std::unique_ptr<testexport::OpenDisc> disc_;
+};
+
+TEST(SoundBankEngineLoading, EngineIsFoundBesideTheProgram) {
+  testsupport::ScriptedPrompt prompt;
+  SoundBankBuilder builder;
+  builder.LoadEngine();
+  EXPECT_EQ(builder.IsEngineRunning(), 1);
+  EXPECT_TRUE(prompt.texts().empty());
+}
+
+// Keys 36..59 at velocities 0..63 play SOFT; keys 60..83 play LOUD at any velocity.
+DiscContents RangesDisc() {
+  DiscContents disc;
+  disc.program.name = "RANGES";
+  disc.program.keygroups.push_back(MakeKeygroup(36, 59, {"SOFT"}));
+  disc.program.keygroups[0].zones[0].highVelocity = 63;
+  disc.program.keygroups.push_back(MakeKeygroup(60, 83, {"LOUD"}));
+  disc.samples.push_back(MakeSample("SOFT", ToneWords(kRate, 1), 2000));
+  disc.samples.push_back(MakeSample("LOUD", ToneWords(kRate, 2), 2000));
+  return disc;
+}
+
+TEST_F(BankPlaybackTest, PresetCarriesTheProgramName) {
+  Synth synth(Build(RangesDisc()));
+  ASSERT_TRUE(synth.loaded());
+  fluid_preset_t* preset = fluid_sfont_get_preset(synth.font(), 0, 0);
+  ASSERT_NE(preset, nullptr);
+  EXPECT_STREQ(fluid_preset_get_name(preset), "RANGES");
+}
+
+TEST_F(BankPlaybackTest, OnlyNotesInsideAKeyAndVelocityRangeSound) {
+  const fs::path bank = Build(RangesDisc());
+  const auto loudness = [&](int key, int velocity) {
+    Synth synth(bank);  // a fresh synthesizer: nothing left sounding from before
+    return Rms(synth.Play(key, velocity, 4096), 0, 4096);
+  };
+  EXPECT_GT(loudness(40, 50), 1e-3) << "inside keygroup 1 and its zone";
+  EXPECT_GT(loudness(70, 120), 1e-3) << "inside keygroup 2";
+  EXPECT_LT(loudness(40, 100), 1e-6) << "key inside, velocity outside";
+  EXPECT_LT(loudness(20, 50), 1e-6) << "below every keygroup";
+  EXPECT_LT(loudness(90, 50), 1e-6) << "above every keygroup";
+}
+
+TEST_F(BankPlaybackTest, LoopedZoneOutlastsItsSampleAndOneShotDoesNot) {
+  DiscContents disc;
+  disc.program.name = "LOOPS";
+  disc.program.keygroups.push_back(MakeKeygroup(0, 63, {"LOOPED"}));
+  disc.program.keygroups.push_back(MakeKeygroup(64, 127, {"ONESHOT"}));
+  disc.samples.push_back(MakeSample("LOOPED", ToneWords(4410, 3), 1000));
+  disc.samples.push_back(MakeSample("ONESHOT", ToneWords(4410, 4)));
+  const fs::path bank = Build(disc);
+  // Played at the root key the 0.1 s samples end long before 0.4 s.
+  const int frames = kRate / 2;
+  {
+    Synth synth(bank);
+    const auto audio = synth.Play(60, 127, frames);
+    EXPECT_GT(Rms(audio, 0, 2000), 0.01);
+    EXPECT_GT(Rms(audio, frames - 4410, frames), 0.01) << "the loop keeps it sounding";
+  }
+  {
+    // Key 72 in the one-shot keygroup: an octave up, so it ends even sooner.
+    Synth synth(bank);
+    const auto audio = synth.Play(72, 127, frames);
+    EXPECT_GT(Rms(audio, 0, 2000), 0.01);
+    EXPECT_LT(Rms(audio, frames - 4410, frames), 1e-6) << "the sample has ended";
+  }
+}
+
+TEST_F(BankPlaybackTest, RootKeyOfAnUntunedZonePlaysTheSampleAsItIs) {
+  DiscContents disc = RangesDisc();
+  const fs::path bank = Build(disc);
+  Synth synth(bank);
+  const auto audio = synth.Play(60, 127, 8192);
+  const std::vector<int16_t>& loud = disc.samples[1].words;
+  const std::vector<int16_t>& soft = disc.samples[0].words;
+  EXPECT_GT(BestCorrelation(audio, loud, 4096), 0.95) << "the right sample at the right pitch";
+  EXPECT_LT(BestCorrelation(audio, soft, 4096), 0.5) << "not the other sample";
+  // One semitone up is another pitch and no longer matches the sample's words.
+  Synth other(bank);
+  EXPECT_LT(BestCorrelation(other.Play(61, 127, 8192), loud, 4096), 0.5);
+}
+
+TEST_F(BankPlaybackTest, GeneratorsInTheFileMatchTheZoneFormulas) {
+  DiscContents disc = RangesDisc();
+  disc.program.lfoDepth = 10;
+  disc.program.keygroups[0].ampEnvelope = {10, 60, 50, 70};
+  disc.program.keygroups[0].envelope2 = {20, 30, 40, 50};
+  disc.program.keygroups[0].filter = 60;
+  disc.program.keygroups[0].semitoneTune = 2;
+  disc.program.keygroups[0].zones[0].pan = -20;
+  disc.program.keygroups[0].zones[0].filter = -10;
+  disc.program.keygroups[1].zones[0].keyTracking = 1;
+  disc.program.keygroups[1].zones[0].loopMode = 2;
+  disc.samples[1].sampleRate = 32000;
+  disc.samples[1].originalKey = 67;
+  const fs::path bank = Build(disc);
+
+  const auto zones = ReadInstrumentZones(bank);
+  ASSERT_EQ(zones.size(), 2u);
+  AkaiVolumeReader& reader = disc_->reader();
+  reader.LoadProgram(0, 0, "RANGES");
+  for (int k = 0; k < 2; ++k) {
+    SCOPED_TRACE(k);
+    const AkaiKeygroup& keygroup = *reader.program().keygroups.At(k);
+    reader.LoadSample(0, 0, keygroup.zones[0].sampleName, false);
+    const std::map<uint16_t, uint16_t>& zone = zones[k];
+    EXPECT_EQ(zone.at(43), keygroup.lowKey() | keygroup.highKey() << 8);
+    EXPECT_EQ(zone.at(44), keygroup.zones[0].lowVelocity | keygroup.zones[0].highVelocity << 8);
+    EXPECT_EQ(zone.count(53), 1u) << "the zone names its sample";
+    for (const SFGenRecord& g : ZoneGeneratorsFor(reader.program(), keygroup, 0, reader.sample())) {
+      ASSERT_EQ(zone.count(g.id), 1u) << "generator " << g.id;
+      EXPECT_EQ(zone.at(g.id), g.amount) << "generator " << g.id;
+    }
+  }
+  EXPECT_EQ(static_cast<int16_t>(zones[0].at(17)), -200);
+  EXPECT_EQ(static_cast<int16_t>(zones[0].at(8)), 6818);
+  EXPECT_EQ(zones[1].at(58), 67);
+  EXPECT_EQ(zones[1].at(54), 0);
+  EXPECT_EQ(zones[1].at(56), 0);
+  EXPECT_EQ(zones[1].at(51), 5);
+}
+
+}  // namespace
