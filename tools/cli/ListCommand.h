@@ -1,0 +1,25 @@
+#pragma once
+// `carvox-cli list IMAGE [--json]`: prints the partitions, volumes, programs and
+// samples of a disc image.
+
+#include <filesystem>
+#include <ostream>
+
+#include <CLI/CLI.hpp>
+
+namespace cli {
+
+struct ListOptions {
+  std::filesystem::path image;
+  bool json = false;
+};
+
+// Lists the image; errors and warnings go to `err`. Returns the exit status: 0 when
+// listed (possibly with warnings), 1 when the image cannot be listed.
+int RunList(const ListOptions& options, std::ostream& out, std::ostream& err);
+
+// Adds the `list` subcommand to `app`; when it runs, its exit status lands in
+// `exitStatus`.
+void AddListCommand(CLI::App& app, int& exitStatus);
+
+}  // namespace cli
