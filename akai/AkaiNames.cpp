@@ -52,3 +52,9 @@ bool ClassifyFileType(uint8_t& typeByte, bool& isS3000Form) {
   }
   return false;
 }
+
+bool ConvertAkaiName(const uint8_t* onDisc, char (&name)[13]) {
+  std::memcpy(name, onDisc, 12);
+  name[12] = '\0';
+  return AkaiToAscii(reinterpret_cast<uint8_t*>(name), 12, true);
+}

@@ -10,3 +10,7 @@ bool AkaiToAscii(uint8_t* bytes, int length, bool trim);
 // a letter with bit 7 inverted (S3000 form; the byte is rewritten to the plain letter).
 // Returns false when the entry is not a file.
 bool ClassifyFileType(uint8_t& typeByte, bool& isS3000Form);
+
+// Copies a 12-byte AKAI name from disc into a 13-byte record name, converted and
+// trimmed; false when the name does not convert.
+bool ConvertAkaiName(const uint8_t* onDisc, char (&name)[13]);

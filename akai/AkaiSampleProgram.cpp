@@ -6,18 +6,12 @@
 
 #include "akai/AkaiHeaders.h"
 #include "akai/AkaiNames.h"
+#include "akai/LittleEndian.h"
 #include "akai/AkaiVolumeReader.h"
 #include "platform/prompt/Prompt.h"
 
 namespace akaiheaders {
 namespace {
-
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-uint32_t U32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 // Sample header offsets.
 constexpr uint32_t kRateFlag = 1;
@@ -45,13 +39,6 @@ constexpr uint32_t kKeyTracking = 132;
 constexpr uint32_t kZoneByte22 = 136;
 constexpr uint32_t kZoneWord24 = 140;
 
-// Copies a 12-byte AKAI name into a 13-byte record field, converted and trimmed.
-bool ConvertName(const uint8_t* bytes, char (&name)[13]) {
-  std::memcpy(name, bytes, 12);
-  name[12] = '\0';
-  return AkaiToAscii(reinterpret_cast<uint8_t*>(name), 12, true);
-}
-
 [[noreturn]] void Corrupt() { throw AKAIException{2}; }
 
 void DecodeLoops(const uint8_t* buffer, AkaiSample& sample) {
@@ -62,19 +49,19 @@ void DecodeLoops(const uint8_t* buffer, AkaiSample& sample) {
   const uint32_t loopCount = std::min<uint32_t>(buffer[kLoopCount], kMaxLoops);
   for (uint32_t k = 0; k < loopCount; ++k) {
     const uint8_t* entry = buffer + kLoops + kLoopEntrySize * k;
-    const uint32_t loopAt = U32(entry);
+    const uint32_t loopAt = ReadU32(entry);
     if (loopAt <= sample.startMarker) continue;
     // The sampler plays loop ends on 64-word boundaries.
     sample.loops[k].end = (loopAt - loopAt % 64) + 1 - sample.startMarker;
-    sample.loops[k].fine = U16(entry + 4);
-    sample.loops[k].length = U32(entry + 6);
-    sample.loops[k].time = U16(entry + 10);
+    sample.loops[k].fine = ReadU16(entry + 4);
+    sample.loops[k].length = ReadU32(entry + 6);
+    sample.loops[k].time = ReadU16(entry + 10);
   }
 }
 
 void CopyWords(const uint8_t* from, uint32_t count, AkaiSample& sample) {
   sample.data = std::make_unique<int16_t[]>(count);
-  for (uint32_t i = 0; i < count; ++i) sample.data[i] = static_cast<int16_t>(U16(from + 2 * i));
+  for (uint32_t i = 0; i < count; ++i) sample.data[i] = static_cast<int16_t>(ReadU16(from + 2 * i));
 }
 
 void DecodeZone(const uint8_t* keygroup, uint32_t z, AkaiVelocityZone& zone) {
@@ -91,7 +78,7 @@ void DecodeZone(const uint8_t* keygroup, uint32_t z, AkaiVelocityZone& zone) {
   // not by the slot it is packed into.
   zone.keyTracking = keygroup[kKeyTracking + z];
   zone.rawByte22 = keygroup[kZoneByte22 + z];
-  zone.rawWord24 = U16(keygroup + kZoneWord24 + 2 * z);
+  zone.rawWord24 = ReadU16(keygroup + kZoneWord24 + 2 * z);
 }
 
 void DecodeKeygroup(const uint8_t* keygroup, AkaiKeygroup& group) {
@@ -99,7 +86,7 @@ void DecodeKeygroup(const uint8_t* keygroup, AkaiKeygroup& group) {
   for (uint32_t z = 0; z < 4; ++z) {
     AkaiVelocityZone& slot = group.zones[group.zoneCount];
     // An unused zone has a blank name (or one that does not convert).
-    if (!ConvertName(keygroup + kZoneName + kZoneRecordSize * z, slot.sampleName) ||
+    if (!ConvertAkaiName(keygroup + kZoneName + kZoneRecordSize * z, slot.sampleName) ||
         slot.sampleName[0] == '\0') {
       slot = AkaiVelocityZone{};
       continue;
@@ -123,7 +110,7 @@ void WarnCorruptProgram(int firstSkipped, int last) {
 
 uint32_t SampleHeaderSize(AkaiFileKind kind, const uint8_t* header, uint32_t fileLength) {
   if (kind != S3000Sample) return kS1000HeaderSize;
-  const uint64_t paddedLength = kS3000PaddedHeaderSize + 2ULL * U32(header + kWordCount);
+  const uint64_t paddedLength = kS3000PaddedHeaderSize + 2ULL * ReadU32(header + kWordCount);
   return paddedLength == fileLength ? kS3000PaddedHeaderSize : kS3000SampleHeaderSize;
 }
 
@@ -134,12 +121,12 @@ void DecodeSample(const uint8_t* buffer, uint32_t bufferSize, uint32_t headerSiz
 
   sample.rateFlag = buffer[kRateFlag];
   sample.originalKey = buffer[kOriginalKey];
-  if (!ConvertName(buffer + kName, sample.name)) Corrupt();
+  if (!ConvertAkaiName(buffer + kName, sample.name)) Corrupt();
   sample.centsTune = static_cast<int8_t>(buffer[kCents]);
   sample.semitoneTune = static_cast<int8_t>(buffer[kSemitones]);
 
-  sample.startMarker = U32(buffer + kStartMarker);
-  sample.endMarker = U32(buffer + kEndMarker);
+  sample.startMarker = ReadU32(buffer + kStartMarker);
+  sample.endMarker = ReadU32(buffer + kEndMarker);
   // The markers are checked against the file's own length, so that a header-only load
   // (one block) rejects the same samples as a load with data.
   const uint64_t endOfPlayedData = headerSize + 2ULL * (uint64_t{sample.endMarker} + 1);
@@ -147,7 +134,7 @@ void DecodeSample(const uint8_t* buffer, uint32_t bufferSize, uint32_t headerSiz
   sample.sampleCount = sample.endMarker - sample.startMarker + 1;
 
   DecodeLoops(buffer, sample);
-  sample.sampleRate = U16(buffer + kSampleRate);
+  sample.sampleRate = ReadU16(buffer + kSampleRate);
 
   if (!withData) return;
   if (endOfPlayedData > bufferSize) Corrupt();
@@ -161,7 +148,7 @@ void DecodeProgram(const uint8_t* buffer, uint32_t bufferSize, uint32_t headerSi
     Corrupt();
   }
 
-  if (!ConvertName(buffer + 3, program.name)) Corrupt();
+  if (!ConvertAkaiName(buffer + 3, program.name)) Corrupt();
   std::memcpy(program.header15to41, buffer + 15, sizeof program.header15to41);
   program.keygroupCount = buffer[kKeygroupCount];
   std::memcpy(program.header44to55, buffer + 44, sizeof program.header44to55);

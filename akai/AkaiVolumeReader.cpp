@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "akai/AkaiNames.h"
+#include "akai/LittleEndian.h"
 #include "akai/PartitionTable.h"
 
 namespace {
@@ -17,18 +18,7 @@ constexpr size_t kVolumeEntrySize = 16;
 constexpr int kMaxVolumes = 128;
 
 constexpr size_t kDirectoryEntrySize = 24;
-constexpr size_t kNameLength = 12;
 
-uint16_t Word(const uint8_t* bytes) { return static_cast<uint16_t>(bytes[0] | (bytes[1] << 8)); }
-
-// Copies a 12-byte AKAI name into a 13-byte record name, converted and trimmed.
-bool ConvertName(const uint8_t* onDisc, char (&name)[13]) {
-  uint8_t converted[kNameLength + 1];
-  std::memcpy(converted, onDisc, kNameLength);
-  const bool valid = AkaiToAscii(converted, kNameLength, true);
-  std::memcpy(name, converted, sizeof name);
-  return valid;
-}
 
 // The blocks a listed file covers, relative to its partition.
 struct BlockRange {
@@ -106,13 +96,13 @@ void AkaiVolumeReader::ReadVolumes(uint16_t partition) {
   ReadBlock(part.startBlock);
   for (int i = 0; i < kMaxVolumes; ++i) {
     const uint8_t* entry = blockBuffer_.get() + kVolumeListOffset + i * kVolumeEntrySize;
-    if (Word(entry + 12) == 0) break;
+    if (ReadU16(entry + 12) == 0) break;
     auto volume = std::make_unique<AkaiVolume>();
-    if (!ConvertName(entry, volume->name)) {
+    if (!ConvertAkaiName(entry, volume->name)) {
       volumes_.Clear();
       throw AKAIException{2};
     }
-    volume->dirBlock = Word(entry + 14);
+    volume->dirBlock = ReadU16(entry + 14);
     volumes_.Append(volume.release());
   }
 }
@@ -127,17 +117,17 @@ void AkaiVolumeReader::ReadFiles(uint16_t partition, uint16_t volume) {
   ReadBlock(uint32_t{part.startBlock} + vol.dirBlock);
   for (size_t offset = 0; offset + kDirectoryEntrySize <= kBlockSize; offset += kDirectoryEntrySize) {
     const uint8_t* entry = blockBuffer_.get() + offset;
-    if (Word(entry + 22) == 0) break;
+    if (ReadU16(entry + 22) == 0) break;
     uint8_t type = entry[16];
     bool s3000Form = false;
     if (!ClassifyFileType(type, s3000Form) || (type != 'p' && type != 's')) continue;
     auto file = std::make_unique<AkaiFile>();
-    if (!ConvertName(entry, file->name)) {
+    if (!ConvertAkaiName(entry, file->name)) {
       files_.Clear();
       throw AKAIException{2};
     }
-    file->length = entry[17] | (entry[18] << 8) | (uint32_t{entry[19]} << 16);
-    file->startBlock = Word(entry + 20);
+    file->length = ReadU24(entry + 17);
+    file->startBlock = ReadU16(entry + 20);
     if (type == 'p') {
       file->kind = s3000Form ? S3000Program : S1000Program;
     } else {

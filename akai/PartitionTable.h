@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "akai/LittleEndian.h"
+
 constexpr size_t kPartitionTableOffset = 1280;
 constexpr size_t kPartitionTableLength = 128;
 constexpr int kMaxPartitions = 63;
@@ -23,7 +25,7 @@ inline std::vector<PartitionTableEntry> ParsePartitionTable(const uint8_t* table
   std::vector<PartitionTableEntry> entries;
   uint16_t start = 0;
   for (int i = 0; i < count; ++i) {
-    const uint16_t size = static_cast<uint16_t>(table[2 + 2 * i] | (table[3 + 2 * i] << 8));
+    const uint16_t size = ReadU16(table + 2 + 2 * i);
     entries.push_back({start, size});
     start = static_cast<uint16_t>(start + size);
   }
