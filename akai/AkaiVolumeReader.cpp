@@ -19,7 +19,6 @@ constexpr int kMaxVolumes = 128;
 
 constexpr size_t kDirectoryEntrySize = 24;
 
-
 // The blocks a listed file covers, relative to its partition.
 struct BlockRange {
   uint32_t first;
