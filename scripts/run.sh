@@ -1,7 +1,14 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds Carvox and lists the demo disc.
+# The main job: installs what is missing, builds Carvox and its demo disc, lists the
+# disc and exports all of it (WAV files and SoundFont banks).
 source "$(dirname "$0")/lib.sh"
 carvox_install_packages
 carvox_build "$CARVOX_ROOT/build/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 bin="$CARVOX_ROOT/build/release/bin"
-"$bin/carvox-cli" list "$CARVOX_ROOT/build/release/demo.iso" "$@"
+disc="$CARVOX_ROOT/build/release/demo.iso"
+out="$CARVOX_ROOT/build/release/demo-export"
+"$bin/carvox-cli" list "$disc" "$@"
+echo
+"$bin/carvox-cli" export "$disc" -o "$out" --all
+echo
+echo "The demo disc's samples (WAV) and programs (SoundFont 2) are in $out"

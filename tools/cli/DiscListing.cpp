@@ -42,16 +42,6 @@ std::vector<UnreadablePartition> FindUnreadable(AkaiVolumeReader& reader) {
   return unreadable;
 }
 
-std::vector<FileListing> ListFiles(AkaiVolumeReader& reader) {
-  std::vector<FileListing> files;
-  const ChainedList<AkaiFile>& list = reader.files();
-  for (int f = 0; f < list.Count(); ++f) {
-    const AkaiFile& file = *list.At(f);
-    files.push_back({file.name, file.kind, file.length, file.startBlock});
-  }
-  return files;
-}
-
 PartitionListing ListPartition(AkaiVolumeReader& reader, uint16_t index) {
   const AkaiPartition partition = *reader.partitions().At(index);
   PartitionListing listing{PartitionLetter(index), partition.startBlock, partition.sizeBlocks, {}};
@@ -91,6 +81,16 @@ const char* KindName(AkaiFileKind kind) {
     case S3000Sample: return "S3000Sample";
   }
   return "unknown";
+}
+
+std::vector<FileListing> ListFiles(const AkaiVolumeReader& reader) {
+  std::vector<FileListing> files;
+  const ChainedList<AkaiFile>& list = reader.files();
+  for (int f = 0; f < list.Count(); ++f) {
+    const AkaiFile& file = *list.At(f);
+    files.push_back({file.name, file.kind, file.length, file.startBlock});
+  }
+  return files;
 }
 
 DiscListing ListDisc(AkaiVolumeReader& reader) {

@@ -65,6 +65,9 @@ class ListingError : public std::runtime_error {
 std::string PartitionLetter(int index);
 const char* KindName(AkaiFileKind kind);
 
+// The programs and samples of the directory the reader holds (after ReadFiles).
+std::vector<FileListing> ListFiles(const AkaiVolumeReader& reader);
+
 // Reads the whole structure of the disc behind `reader`. Throws ListingError.
 DiscListing ListDisc(AkaiVolumeReader& reader);
 

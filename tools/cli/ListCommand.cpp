@@ -2,14 +2,12 @@
 
 #include <memory>
 
-#include "akai/DiscSignature.h"
 #include "akai/ImageFileSource.h"
+#include "tools/cli/DiscAccess.h"
 #include "tools/cli/DiscListing.h"
 
 namespace cli {
 namespace {
-
-constexpr const char* kProgram = "carvox-cli";
 
 // Explains a read that failed: on an image, a block past its end means the image was
 // cut short.
@@ -20,22 +18,6 @@ std::string ReadFailureText(const ListingError& error, const ImageFileSource& so
            std::to_string(source.sizeBytes()) + ", before the end of that block)";
   }
   return error.what();
-}
-
-// Reads sector 0 and applies the signature test. Returns an error text, or "" for an
-// AKAI disc.
-std::string CheckSignature(ImageFileSource& source) {
-  uint8_t sector[SectorSource::kSectorSize];
-  try {
-    source.ReadSectors(0, sector, 1);
-  } catch (const CDReaderException&) {
-    return "not an AKAI disc image: it is too short to hold a first sector (" + std::to_string(source.sizeBytes()) +
-           " bytes)";
-  }
-  if (!HasAkaiSignature(sector, sizeof sector)) {
-    return "not an AKAI S1000/S3000 disc image (the disc signature in its first sector does not match)";
-  }
-  return "";
 }
 
 void WarnUnreadable(const DiscListing& listing, const ListOptions& options, std::ostream& err) {
@@ -74,17 +56,7 @@ int ListImage(const ListOptions& options, std::ostream& out, std::ostream& err) 
 }  // namespace
 
 int RunList(const ListOptions& options, std::ostream& out, std::ostream& err) {
-  try {
-    return ListImage(options, out, err);
-  } catch (const ImageOpenError& error) {
-    err << kProgram << ": " << error.what() << "\n";
-  } catch (const std::exception& error) {
-    err << kProgram << ": " << options.image.string() << ": " << error.what() << "\n";
-  } catch (...) {
-    // The reader's own exception types outside the listing's steps.
-    err << kProgram << ": " << options.image.string() << ": the disc structure cannot be read\n";
-  }
-  return 1;
+  return ReportFailures(options.image, err, [&] { return ListImage(options, out, err); });
 }
 
 void AddListCommand(CLI::App& app, int& exitStatus) {

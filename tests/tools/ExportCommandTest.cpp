@@ -1,0 +1,319 @@
+// carvox-cli export on images of the image builder: the files written (read back by
+// libsndfile), folder names with --all, failures reported item by item, exit statuses.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "tests/support/ScriptedPrompt.h"
+#include "tests/tools/CliTestSupport.h"
+#include "tools/cli/ExportCommand.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using akaiimage::DiscDescription;
+using akaiimage::FileEntry;
+using akaiimage::PartitionEntry;
+using akaiimage::SampleDescription;
+using akaiimage::SampleForm;
+using akaiimage::VolumeEntry;
+using clitest::ReadWav;
+using clitest::Sample;
+using clitest::SampleFile;
+using clitest::Words;
+
+using clitest::CliRun;
+
+CliRun Export(const cli::ExportOptions& options) {
+  return clitest::Capture([&](std::ostream& out, std::ostream& err) { return cli::RunExport(options, out, err); });
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// PIANO C3: S1000, 44100 Hz, root 60, looped over words 3033..4032.
+SampleDescription Piano() {
+  SampleDescription piano = Sample("PIANO C3", Words(5000, 1));
+  piano.loops.push_back({.loopAt = 4032, .length = 1000, .time = 1});
+  return piano;
+}
+
+// BASS: S3000 with a 192-byte header, 22050 Hz, root 36, played from word 100 to 2099.
+SampleDescription Bass() {
+  SampleDescription bass = Sample("BASS", Words(3000, 2), 22050, 36);
+  bass.form = SampleForm::S3000;
+  bass.rateFlag = 0;
+  bass.startMarker = 100;
+  bass.endMarker = 2099;
+  return bass;
+}
+
+akaiimage::ProgramDescription Kit() {
+  akaiimage::ProgramDescription kit;
+  kit.name = "KIT";
+  kit.keygroups.push_back({.zones = {{.sampleName = "PIANO C3"}}});
+  return kit;
+}
+
+DiscDescription KeysDisc() {
+  DiscDescription disc;
+  disc.partitions = {
+      PartitionEntry{60, {VolumeEntry{.name = "KEYS", .files = {SampleFile(Piano()), SampleFile(Bass()),
+                                                                clitest::ProgramFile(Kit())}},
+                          VolumeEntry{.name = "PADS", .files = {SampleFile(Sample("PAD", Words(2000, 3), 32000))}}}},
+      PartitionEntry{30, {VolumeEntry{.name = "DRUMS", .files = {SampleFile(Sample("KICK", Words(1500, 4)))}}}}};
+  return disc;
+}
+
+cli::ExportOptions OneVolume(const fs::path& image, const fs::path& dir, const std::string& partition,
+                             const std::string& volume) {
+  return {.image = image, .outputDir = dir, .partition = partition, .volumeName = volume};
+}
+
+cli::ExportOptions AllVolumes(const fs::path& image, const fs::path& dir) {
+  return {.image = image, .outputDir = dir, .all = true};
+}
+
+std::set<std::string> Entries(const fs::path& folder) {
+  std::set<std::string> names;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename());
+  return names;
+}
+
+TEST(ExportCommand, OneVolumeAsWavFilesAndABank) {
+  const fs::path image = testsupport::BuildImage(KeysDisc());
+  const fs::path dir = testsupport::FreshFolder("one-volume") / "out";
+  const CliRun run = Export(OneVolume(image, dir, "A", "KEYS"));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Entries(dir), (std::set<std::string>{"piano c3.wav", "bass.wav", "kit.sf2"}));
+  EXPECT_TRUE(Contains(run.out, "wrote " + (dir / "piano c3.wav").string() + "\n")) << run.out;
+  EXPECT_TRUE(Contains(run.out, "wrote " + (dir / "kit.sf2").string() + "\n")) << run.out;
+  EXPECT_TRUE(Contains(run.out, "Exported 2 samples and 1 bank from 1 volume into " + dir.string() + ".\n")) << run.out;
+
+  const clitest::WavContents piano = ReadWav(dir / "piano c3.wav");
+  ASSERT_TRUE(piano.opened);
+  EXPECT_EQ(piano.rate, 44100);
+  EXPECT_EQ(piano.words, Words(5000, 1));
+  EXPECT_EQ(piano.rootKey, 60);
+  EXPECT_EQ(piano.loops, 1);
+  EXPECT_EQ(piano.loopStart, 3033u);
+  EXPECT_EQ(piano.loopEnd, 4033u);  // the inclusive end 4032, plus one
+
+  // The S3000 sample's words start after its 192-byte header, at the start marker.
+  const clitest::WavContents bass = ReadWav(dir / "bass.wav");
+  const std::vector<int16_t> all = Words(3000, 2);
+  EXPECT_EQ(bass.rate, 22050);
+  EXPECT_EQ(bass.words, std::vector<int16_t>(all.begin() + 100, all.begin() + 2100));
+  EXPECT_EQ(bass.rootKey, 36);
+  EXPECT_EQ(bass.loops, 0);
+
+  std::ifstream bank(dir / "kit.sf2", std::ios::binary);
+  std::string header(12, '\0');
+  bank.read(header.data(), 12);
+  EXPECT_EQ(header.substr(0, 4), "RIFF");
+  EXPECT_EQ(header.substr(8, 4), "sfbk");
+}
+
+TEST(ExportCommand, PartitionsAndVolumesByLetterOrIndex) {
+  const fs::path image = testsupport::BuildImage(KeysDisc());
+  const fs::path root = testsupport::FreshFolder("by-index");
+  cli::ExportOptions byIndex{.image = image, .outputDir = root / "kick", .partition = "1", .volumeIndex = 0};
+  EXPECT_EQ(Export(byIndex).status, 0);
+  EXPECT_EQ(ReadWav(root / "kick" / "kick.wav").words, Words(1500, 4));
+
+  byIndex.outputDir = root / "pad";
+  byIndex.partition = "A";
+  byIndex.volumeIndex = 1;
+  EXPECT_EQ(Export(byIndex).status, 0);
+  EXPECT_EQ(ReadWav(root / "pad" / "pad.wav").rate, 32000);
+}
+
+TEST(ExportCommand, NormalizeAndNoBanks) {
+  const fs::path image = testsupport::BuildImage(KeysDisc());
+  const fs::path dir = testsupport::FreshFolder("normalize");
+  cli::ExportOptions options = OneVolume(image, dir, "A", "KEYS");
+  options.normalize = true;
+  options.noSf2 = true;
+  const CliRun run = Export(options);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Entries(dir), (std::set<std::string>{"piano c3.wav", "bass.wav"}));
+  EXPECT_TRUE(Contains(run.out, "Exported 2 samples and 0 banks")) << run.out;
+  int peak = 0;
+  for (int16_t word : ReadWav(dir / "piano c3.wav").words) peak = std::max(peak, std::abs(int{word}));
+  EXPECT_EQ(peak, 32767);
+}
+
+TEST(ExportCommand, AllGivesEveryVolumeItsFolder) {
+  const fs::path image = testsupport::BuildImage(KeysDisc());
+  const fs::path dir = testsupport::FreshFolder("all");
+  const CliRun run = Export(AllVolumes(image, dir));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Entries(dir), (std::set<std::string>{"A", "B"}));
+  EXPECT_EQ(Entries(dir / "A" / "KEYS"), (std::set<std::string>{"piano c3.wav", "bass.wav", "kit.sf2"}));
+  EXPECT_EQ(ReadWav(dir / "A" / "PADS" / "pad.wav").words, Words(2000, 3));
+  EXPECT_EQ(ReadWav(dir / "B" / "DRUMS" / "kick.wav").words, Words(1500, 4));
+  EXPECT_TRUE(Contains(run.out, "Exported 4 samples and 1 bank from 3 volumes")) << run.out;
+}
+
+// Volumes named ".", "..", blank, and twice the same: each gets a folder of its own
+// inside the output folder, and every file there holds its own volume's sample.
+TEST(ExportCommand, UnsafeAndDuplicateVolumeNamesStayInsideAndApart) {
+  const std::vector<std::string> names = {".", "..", "", "SAME", "SAME"};
+  DiscDescription disc;
+  disc.partitions.push_back({40, {}});
+  for (size_t i = 0; i < names.size(); ++i) {
+    disc.partitions[0].volumes.push_back(
+        VolumeEntry{.name = names[i], .files = {SampleFile(Sample("TONE", Words(500, static_cast<int>(i))))}});
+  }
+  const fs::path root = testsupport::FreshFolder("unsafe");
+  const CliRun run = Export(AllVolumes(testsupport::BuildImage(disc), root / "out"));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Entries(root), std::set<std::string>{"out"});
+  EXPECT_EQ(Entries(root / "out"), std::set<std::string>{"A"});
+  const std::vector<std::string> folders = {"_.", "_..", "_", "SAME", "SAME (2)"};
+  EXPECT_EQ(Entries(root / "out" / "A"), std::set<std::string>(folders.begin(), folders.end()));
+  for (size_t i = 0; i < folders.size(); ++i) {
+    EXPECT_EQ(ReadWav(root / "out" / "A" / folders[i] / "tone.wav").words, Words(500, static_cast<int>(i)))
+        << folders[i];
+  }
+}
+
+// A partition after Z is chosen by its letter ('[') or index, and exported with --all
+// into a folder named by its index.
+TEST(ExportCommand, PartitionsPastZ) {
+  DiscDescription disc;
+  disc.partitions.assign(28, PartitionEntry{4, {}});
+  disc.partitions[26].volumes.push_back(VolumeEntry{.name = "V", .files = {SampleFile(Sample("S", Words(10, 5)))}});
+  const fs::path image = testsupport::BuildImage(disc);
+  const fs::path dir = testsupport::FreshFolder("past-z");
+  EXPECT_EQ(Export(OneVolume(image, dir / "letter", "[", "V")).status, 0);
+  EXPECT_TRUE(fs::exists(dir / "letter" / "s.wav"));
+  EXPECT_EQ(Export(OneVolume(image, dir / "index", "26", "V")).status, 0);
+  EXPECT_TRUE(fs::exists(dir / "index" / "s.wav"));
+  EXPECT_EQ(Export(AllVolumes(image, dir / "all")).status, 0);
+  EXPECT_TRUE(fs::exists(dir / "all" / "26" / "V" / "s.wav"));
+  // Letters compare case-sensitively: 'a' would be partition 32.
+  EXPECT_TRUE(Contains(Export(OneVolume(image, dir / "lower", "a", "V")).err, "there is no partition \"a\""));
+}
+
+// A sample whose header is corrupt and one cut off by the end of the image are reported
+// by name with the reason; the samples between them are still written.
+TEST(ExportCommand, FailingSamplesAreReportedAndTheRunGoesOn) {
+  SampleDescription broken = Sample("BROKEN", Words(100, 6));
+  broken.endMarker = 9000;
+  DiscDescription disc;
+  disc.partitions.push_back({40, {VolumeEntry{.name = "MIXED", .files = {SampleFile(broken),
+                                                                         SampleFile(Sample("GOOD", Words(300, 7))),
+                                                                         SampleFile(Sample("CUT", Words(9000, 8)))}}}});
+  const akaiimage::ImageLayout layout = akaiimage::WriteImage(disc, testsupport::FreshFolder("whole") / "whole.img");
+  disc.imageBytes = layout.partitions[0].volumes[0].files[2].absoluteBlocks[1] * 8192;  // CUT's second block is gone
+  const fs::path image = testsupport::BuildImage(disc, "cut");
+  const fs::path dir = testsupport::FreshFolder("failing");
+
+  const CliRun run = Export(OneVolume(image, dir, "A", "MIXED"));
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(Contains(run.err, image.string() + ": A/MIXED/BROKEN: cannot load the sample: the data is corrupt"))
+      << run.err;
+  EXPECT_TRUE(Contains(run.err, "A/MIXED/CUT: cannot load the sample: the disc cannot be read there")) << run.err;
+  EXPECT_TRUE(Contains(run.err, "the image is truncated")) << run.err;
+  EXPECT_EQ(Entries(dir), std::set<std::string>{"good.wav"});
+  EXPECT_TRUE(Contains(run.out, "Exported 1 sample and 0 banks from 1 volume into " + dir.string() +
+                                    "; 2 items failed.\n"))
+      << run.out;
+}
+
+TEST(ExportCommand, AWavThatCannotBeWrittenFailsTheRun) {
+  testsupport::ScriptedPrompt prompt;
+  const fs::path image = testsupport::BuildImage(KeysDisc());
+  const fs::path dir = testsupport::FreshFolder("unwritable");
+  fs::create_directories(dir / "bass.wav");  // a folder where the file should go
+  cli::ExportOptions options = OneVolume(image, dir, "A", "KEYS");
+  options.noSf2 = true;
+  const CliRun run = Export(options);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(Contains(run.err, "A/KEYS/BASS: could not write " + (dir / "bass.wav").string())) << run.err;
+  EXPECT_EQ(prompt.texts(), std::vector<std::string>{"Could not write WAV file"});
+  EXPECT_TRUE(ReadWav(dir / "piano c3.wav").opened);
+}
+
+TEST(ExportCommand, WithoutTheEngineBanksFailAndSamplesAreStillWritten) {
+  testsupport::ScriptedPrompt prompt;
+  const fs::path image = testsupport::BuildImage(KeysDisc());
+  const fs::path dir = testsupport::FreshFolder("no-engine");
+  cli::ExportOptions options = OneVolume(image, dir, "A", "KEYS");
+  options.engineLibrary = (dir / "libnothing.so").string();
+  const CliRun run = Export(options);
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(prompt.texts(), (std::vector<std::string>{"Could not load the SF2 manager driver;\nSF2 export will not work",
+                                                       "Could not perform task;\nthe SF2 engine isn't running."}));
+  EXPECT_TRUE(Contains(run.err, "A/KEYS/KIT: the bank was not written")) << run.err;
+  EXPECT_EQ(Entries(dir), (std::set<std::string>{"piano c3.wav", "bass.wav"}));
+}
+
+TEST(ExportCommand, ErrorsNameWhatWasAskedFor) {
+  DiscDescription notAkai = KeysDisc();
+  notAkai.damagedSignatureBytes = 20;
+  const fs::path image = testsupport::BuildImage(KeysDisc());
+  const fs::path damaged = testsupport::BuildImage(notAkai, "damaged");
+  const fs::path root = testsupport::FreshFolder("errors");
+  const fs::path dir = root / "out";
+  struct Case {
+    cli::ExportOptions options;
+    std::string text;
+  };
+  const Case cases[] = {
+      {OneVolume(root / "missing.iso", dir, "A", "KEYS"), "cannot open disc image"},
+      {OneVolume(damaged, dir, "A", "KEYS"), "not an AKAI S1000/S3000 disc image"},
+      {OneVolume(image, dir, "C", "KEYS"), "there is no partition \"C\": the disc has 2 partitions, A to B (0 to 1)"},
+      {OneVolume(image, dir, "7", "KEYS"), "there is no partition \"7\""},
+      {OneVolume(image, dir, "AB", "KEYS"), "\"AB\" is neither a partition letter nor a partition index"},
+      {OneVolume(image, dir, "A", "NOPE"), "partition A has no volume named \"NOPE\" (its volumes: \"KEYS\", \"PADS\")"},
+      {OneVolume(image, dir, "A", "keys"), "no volume named \"keys\""},
+      {{.image = image, .outputDir = dir, .partition = "B", .volumeIndex = 1}, "partition B has no volume with index 1"},
+      {{.image = image, .outputDir = dir, .partition = "A"}, "give --partition P with either --volume NAME"},
+      {{.image = image, .outputDir = dir, .partition = "A", .all = true}, "--all exports every volume"},
+  };
+  for (const Case& c : cases) {
+    const CliRun run = Export(c.options);
+    EXPECT_EQ(run.status, 1) << c.text;
+    EXPECT_TRUE(Contains(run.err, c.text)) << run.err;
+    EXPECT_EQ(run.out, "");
+  }
+  EXPECT_FALSE(fs::exists(dir));
+}
+
+TEST(ExportCommand, ProgressLineIsClearedBeforeEveryLine) {
+  const fs::path image = testsupport::BuildImage(KeysDisc());
+  cli::ExportOptions options = OneVolume(image, testsupport::FreshFolder("progress"), "A", "KEYS");
+  options.progress = true;
+  const CliRun run = Export(options);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(Contains(run.err, "\r\033[K[1/3] A/KEYS/PIANO C3")) << run.err;
+  EXPECT_TRUE(Contains(run.err, "[3/3] A/KEYS/KIT (zone 1 of 1)")) << run.err;
+  EXPECT_TRUE(run.err.ends_with("\r\033[K")) << run.err;
+}
+
+// The program itself, as scripts see it.
+int RunProgram(const std::string& arguments, const fs::path& log) {
+  const std::string command = std::string(CARVOX_CLI_PATH) + " " + arguments + " >'" + log.string() + "' 2>&1";
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(ExportCommand, ProgramExitStatuses) {
+  const fs::path image = testsupport::BuildImage(KeysDisc());
+  const fs::path dir = testsupport::FreshFolder("program");
+  const std::string quoted = "'" + image.string() + "'";
+  EXPECT_EQ(RunProgram("export " + quoted + " -o '" + (dir / "ok").string() + "' --partition A --volume KEYS", dir / "ok.log"), 0);
+  EXPECT_TRUE(fs::exists(dir / "ok" / "kit.sf2"));
+  fs::create_directories(dir / "partly" / "A" / "PADS" / "pad.wav");
+  EXPECT_EQ(RunProgram("export " + quoted + " -o '" + (dir / "partly").string() + "' --all", dir / "partly.log"), 2);
+  EXPECT_EQ(RunProgram("export " + quoted + " -o '" + (dir / "bad").string() + "' --partition Q --volume-index 0",
+                       dir / "bad.log"),
+            1);
+  EXPECT_NE(RunProgram("export " + quoted + " -o x --all --partition A", dir / "usage.log"), 0);
+  EXPECT_NE(RunProgram("export " + quoted + " -o x --volume A --volume-index 0", dir / "usage.log"), 0);
+}
+
+}  // namespace

@@ -1,0 +1,304 @@
+#include "tools/cli/ExportCommand.h"
+
+#include <unistd.h>
+
+#include <memory>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "audio/WavFile.h"
+#include "export/SoundBankBuilder.h"
+#include "platform/prompt/Prompt.h"
+#include "tools/cli/DiscAccess.h"
+#include "tools/cli/DiscListing.h"
+#include "tools/cli/ExportNames.h"
+#include "tools/cli/ProgressLine.h"
+
+namespace cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool IsProgram(AkaiFileKind kind) { return kind == S1000Program || kind == S3000Program; }
+
+// One volume to export and the folder its files go to.
+struct VolumeJob {
+  uint16_t partition = 0;
+  uint16_t volume = 0;
+  std::string label;  // "A/NAME"
+  fs::path folder;
+  std::vector<FileListing> items;
+};
+
+// The items of the directory the reader holds. A name listed twice is exported once:
+// the reader's lookups find the first entry of a name anyway.
+std::vector<FileListing> ExportItems(const AkaiVolumeReader& reader, bool withPrograms) {
+  std::vector<FileListing> items;
+  std::set<std::pair<bool, std::string>> seen;
+  for (const FileListing& file : ListFiles(reader)) {
+    const bool program = IsProgram(file.kind);
+    if ((program && !withPrograms) || !seen.insert({program, file.name}).second) continue;
+    items.push_back(file);
+  }
+  return items;
+}
+
+// The builder's message boxes print on the terminal too: the progress line is taken
+// away first, so that both stay readable.
+class ClearingPrompt : public platform::Prompt {
+ public:
+  explicit ClearingPrompt(ProgressLine& progress) : progress_(progress), previous_(platform::InstallPrompt(this)) {}
+  ~ClearingPrompt() override { platform::InstallPrompt(previous_); }
+  ClearingPrompt(const ClearingPrompt&) = delete;
+  ClearingPrompt& operator=(const ClearingPrompt&) = delete;
+
+  int Show(const std::string& text, const std::string& caption, unsigned type) override {
+    progress_.Clear();
+    return (previous_ ? *previous_ : terminal_).Show(text, caption, type);
+  }
+
+ private:
+  ProgressLine& progress_;
+  platform::Prompt* previous_;  // null: the terminal prompt
+  platform::TerminalPrompt terminal_;
+};
+
+// Prints the bank builder's status-line warnings as lines on standard error.
+class ErrStatusLine : public StatusLine {
+ public:
+  ErrStatusLine(std::ostream& err, ProgressLine& progress) : err_(err), progress_(progress) {}
+  void SetStatusText(const std::string& text) override {
+    progress_.Clear();
+    err_ << kProgram << ": " << text << "\n";
+  }
+
+ private:
+  std::ostream& err_;
+  ProgressLine& progress_;
+};
+
+class ExportRun {
+ public:
+  ExportRun(const ExportOptions& options, OpenedDisc& disc, std::ostream& out, std::ostream& err)
+      : options_(options), disc_(disc), out_(out), err_(err) {}
+
+  int Run();
+
+ private:
+  std::vector<VolumeJob> PlanOneVolume();
+  std::vector<VolumeJob> PlanAllVolumes();
+  void PlanPartition(uint16_t partition, std::vector<VolumeJob>& jobs);
+  std::string ReadDirectory(VolumeJob& job);
+  void ExportVolume(const VolumeJob& job, ProgressLine& progress);
+  void ExportSample(const VolumeJob& job, const FileListing& item);
+  void ExportProgram(const VolumeJob& job, const FileListing& item, ProgressLine& progress);
+  void Fail(const std::string& what, const std::string& reason);
+  void Wrote(const fs::path& path);
+  uint64_t EndOfFile(const VolumeJob& job, const FileListing& item) const;
+
+  const ExportOptions& options_;
+  OpenedDisc& disc_;
+  std::ostream& out_;
+  std::ostream& err_;
+  ProgressLine* progress_ = nullptr;
+  std::unique_ptr<ErrStatusLine> statusLine_;
+  std::unique_ptr<SoundBankBuilder> builder_;
+  int samples_ = 0;
+  int banks_ = 0;
+  int failures_ = 0;
+};
+
+int ExportRun::Run() {
+  std::vector<VolumeJob> jobs = options_.all ? PlanAllVolumes() : PlanOneVolume();
+  int total = 0;
+  for (const VolumeJob& job : jobs) total += static_cast<int>(job.items.size());
+  ProgressLine progress(err_, options_.progress, total);
+  ClearingPrompt prompt(progress);
+  progress_ = &progress;
+  for (const VolumeJob& job : jobs) ExportVolume(job, progress);
+  progress.Clear();
+  progress_ = nullptr;
+  out_ << "Exported " << samples_ << (samples_ == 1 ? " sample" : " samples") << " and " << banks_
+       << (banks_ == 1 ? " bank" : " banks") << " from " << jobs.size() << (jobs.size() == 1 ? " volume" : " volumes")
+       << " into " << options_.outputDir.string();
+  if (failures_ > 0) out_ << "; " << failures_ << (failures_ == 1 ? " item" : " items") << " failed";
+  out_ << ".\n";
+  return failures_ > 0 ? kExitPartialFailure : kExitSuccess;
+}
+
+std::vector<VolumeJob> ExportRun::PlanOneVolume() {
+  const SelectedVolume selected =
+      SelectVolume(disc_, {options_.partition, options_.volumeName, options_.volumeIndex});
+  VolumeJob job{selected.partition, selected.volume, selected.label, options_.outputDir, {}};
+  if (const std::string problem = ReadDirectory(job); !problem.empty()) {
+    throw CommandError("volume " + job.label + ": cannot read its directory: " + problem);
+  }
+  return {job};
+}
+
+std::vector<VolumeJob> ExportRun::PlanAllVolumes() {
+  std::vector<VolumeJob> jobs;
+  const int partitions = disc_.reader().partitions().Count();
+  for (int p = 0; p < partitions; ++p) PlanPartition(static_cast<uint16_t>(p), jobs);
+  return jobs;
+}
+
+// Adds a job per readable volume of the partition; what cannot be read is reported
+// and counted as failed, and the rest of the disc is still exported.
+void ExportRun::PlanPartition(uint16_t partition, std::vector<VolumeJob>& jobs) {
+  AkaiVolumeReader& reader = disc_.reader();
+  const std::string letter = PartitionLetter(partition);
+  try {
+    reader.ReadVolumes(partition);
+  } catch (...) {
+    const uint64_t start = reader.partitions().At(partition)->startBlock;
+    Fail("partition " + letter, "cannot read its volume list: " +
+                                    FailureReason(std::current_exception(), disc_.source(),
+                                                  (start + 1) * AkaiVolumeReader::kBlockSize));
+    return;
+  }
+  std::vector<std::string> names;
+  for (int v = 0; v < reader.volumes().Count(); ++v) names.push_back(reader.volumes().At(v)->name);
+  const std::vector<std::string> folders = VolumeFolderNames(names);
+  const fs::path partitionFolder = options_.outputDir / PartitionFolderName(partition);
+  for (size_t v = 0; v < names.size(); ++v) {
+    VolumeJob job{partition, static_cast<uint16_t>(v), letter + "/" + names[v], partitionFolder / folders[v], {}};
+    if (const std::string problem = ReadDirectory(job); !problem.empty()) {
+      Fail("volume " + job.label, "cannot read its directory: " + problem);
+    } else {
+      jobs.push_back(std::move(job));
+    }
+  }
+}
+
+// Reads the job's directory and lists its items. Returns "" or why it cannot be read.
+std::string ExportRun::ReadDirectory(VolumeJob& job) {
+  AkaiVolumeReader& reader = disc_.reader();
+  const uint64_t block =
+      uint64_t{reader.partitions().At(job.partition)->startBlock} + reader.volumes().At(job.volume)->dirBlock;
+  try {
+    reader.ReadFiles(job.partition, job.volume);
+  } catch (...) {
+    return FailureReason(std::current_exception(), disc_.source(), (block + 1) * AkaiVolumeReader::kBlockSize);
+  }
+  job.items = ExportItems(reader, !options_.noSf2);
+  return "";
+}
+
+void ExportRun::ExportVolume(const VolumeJob& job, ProgressLine& progress) {
+  std::error_code error;
+  fs::create_directories(job.folder, error);
+  if (error) {
+    Fail("volume " + job.label, "cannot create the folder " + job.folder.string() + ": " + error.message());
+    return;
+  }
+  for (const FileListing& item : job.items) {
+    progress.Item(job.label + "/" + item.name);
+    if (IsProgram(item.kind)) {
+      ExportProgram(job, item, progress);
+    } else {
+      ExportSample(job, item);
+    }
+  }
+}
+
+void ExportRun::ExportSample(const VolumeJob& job, const FileListing& item) {
+  AkaiVolumeReader& reader = disc_.reader();
+  const fs::path path = job.folder / (ExportBaseName(item.name) + ".wav");
+  try {
+    reader.LoadSample(job.partition, job.volume, item.name.c_str(), true);
+    if (!WriteWavFile(reader.sample(), path, options_.normalize)) {
+      Fail(job.label + "/" + item.name, "could not write " + path.string());
+      return;
+    }
+  } catch (...) {
+    Fail(job.label + "/" + item.name,
+         "cannot load the sample: " + FailureReason(std::current_exception(), disc_.source(), EndOfFile(job, item)));
+    return;
+  }
+  ++samples_;
+  Wrote(path);
+}
+
+void ExportRun::ExportProgram(const VolumeJob& job, const FileListing& item, ProgressLine& progress) {
+  if (!builder_) {
+    statusLine_ = std::make_unique<ErrStatusLine>(err_, progress);
+    builder_ = std::make_unique<SoundBankBuilder>(statusLine_.get());
+    builder_->LoadEngine(options_.engineLibrary);
+  }
+  const fs::path path = job.folder / (ExportBaseName(item.name) + ".sf2");
+  if (builder_->BuildSoundBank(disc_.reader(), job.partition, job.volume, item.name.c_str(), path, &progress) != 1) {
+    Fail(job.label + "/" + item.name, "the bank was not written (see above)");
+    return;
+  }
+  ++banks_;
+  Wrote(path);
+}
+
+void ExportRun::Fail(const std::string& what, const std::string& reason) {
+  if (progress_) progress_->Clear();
+  err_ << kProgram << ": " << options_.image.string() << ": " << what << ": " << reason << "\n";
+  ++failures_;
+}
+
+void ExportRun::Wrote(const fs::path& path) {
+  progress_->Clear();
+  out_ << "wrote " << path.string() << "\n";
+}
+
+// The byte after the file's last byte on the image, to tell a cut-off image.
+uint64_t ExportRun::EndOfFile(const VolumeJob& job, const FileListing& item) const {
+  const uint64_t start = uint64_t{disc_.reader().partitions().At(job.partition)->startBlock} + item.start;
+  return start * AkaiVolumeReader::kBlockSize + item.size;
+}
+
+std::string CheckOptions(const ExportOptions& options) {
+  if (options.outputDir.empty()) return "give the output folder with -o DIR";
+  if (options.all) {
+    if (!options.partition.empty() || options.volumeName || options.volumeIndex) {
+      return "--all exports every volume: leave out --partition, --volume and --volume-index";
+    }
+    return "";
+  }
+  if (options.partition.empty() || options.volumeName.has_value() == options.volumeIndex.has_value()) {
+    return "give --partition P with either --volume NAME or --volume-index N, or --all";
+  }
+  return "";
+}
+
+}  // namespace
+
+int RunExport(const ExportOptions& options, std::ostream& out, std::ostream& err) {
+  if (const std::string problem = CheckOptions(options); !problem.empty()) {
+    err << kProgram << ": export: " << problem << "\n";
+    return kExitFailure;
+  }
+  return ReportFailures(options.image, err, [&] {
+    OpenedDisc disc(options.image);
+    return ExportRun(options, disc, out, err).Run();
+  });
+}
+
+void AddExportCommand(CLI::App& app, int& exitStatus) {
+  auto options = std::make_shared<ExportOptions>();
+  CLI::App* command = app.add_subcommand("export", "Write a volume's samples as WAV files and its programs as SoundFont banks");
+  command->add_option("IMAGE", options->image, "Disc image (raw 2048-byte sectors)")->required();
+  command->add_option("-o,--output", options->outputDir, "Folder to write into (created when missing)")->required();
+  auto volume = std::make_shared<VolumeOptions>(*command, options->partition);
+  command->add_flag("--all", options->all, "Every volume of every partition, one folder each")
+      ->excludes(volume->partition)
+      ->excludes(volume->name)
+      ->excludes(volume->index);
+  command->add_flag("--normalize", options->normalize, "Peak-normalize the WAV files");
+  command->add_flag("--no-sf2", options->noSf2, "Write no SoundFont banks for the programs");
+  command->callback([options, volume, &exitStatus] {
+    const VolumeChoice choice = volume->Choice(options->partition);
+    options->volumeName = choice.volumeName;
+    options->volumeIndex = choice.volumeIndex;
+    options->progress = isatty(STDERR_FILENO) != 0;
+    exitStatus = RunExport(*options, std::cout, std::cerr);
+  });
+}
+
+}  // namespace cli

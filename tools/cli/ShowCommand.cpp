@@ -1,0 +1,142 @@
+#include "tools/cli/ShowCommand.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "export/SoundBankBuilder.h"
+#include "tools/cli/DiscAccess.h"
+#include "tools/cli/DiscListing.h"
+
+namespace cli {
+namespace {
+
+constexpr uint16_t kSampleModesGenerator = 54;
+constexpr uint16_t kCoarseTuneGenerator = 51;
+constexpr uint16_t kFineTuneGenerator = 52;
+
+int16_t GeneratorAmount(const SoundBankBuilder::ZoneGenerators& generators, uint16_t id) {
+  const auto found =
+      std::find_if(generators.begin(), generators.end(), [id](const SFGenRecord& g) { return g.id == id; });
+  return found == generators.end() ? 0 : static_cast<int16_t>(found->amount);
+}
+
+std::string KindOf(const AkaiVolumeReader& reader, const std::string& program) {
+  for (const FileListing& file : ListFiles(reader)) {
+    if (file.name == program && (file.kind == S1000Program || file.kind == S3000Program)) {
+      return file.kind == S1000Program ? "S1000 program" : "S3000 program";
+    }
+  }
+  return "program";
+}
+
+void PrintSample(const AkaiSample& sample, std::ostream& out) {
+  out << "        sample: " << sample.sampleRate << " Hz, root key " << int{sample.originalKey} << ", "
+      << sample.sampleCount << " words, tuning " << int{sample.semitoneTune} << " semitones " << int{sample.centsTune}
+      << " cents\n";
+  const PlayLoop loop = FindPlayLoop(sample);
+  if (loop.length == 0) {
+    out << "        play loop: none\n";
+  } else {
+    out << "        play loop: words " << loop.start << " to " << loop.start + loop.length - 1 << " (" << loop.length
+        << " words)\n";
+  }
+}
+
+class ProgramPrinter {
+ public:
+  ProgramPrinter(OpenedDisc& disc, const SelectedVolume& volume, std::ostream& out)
+      : disc_(disc), volume_(volume), out_(out) {}
+
+  // Returns whether every zone's sample could be loaded.
+  bool Print();
+
+ private:
+  void PrintZone(const AkaiKeygroup& keygroup, uint32_t z);
+
+  OpenedDisc& disc_;
+  const SelectedVolume& volume_;
+  std::ostream& out_;
+  bool allLoaded_ = true;
+};
+
+bool ProgramPrinter::Print() {
+  // LoadSample replaces only the reader's sample: the program stays valid meanwhile.
+  const AkaiProgram& program = disc_.reader().program();
+  const int keygroups = program.keygroups.Count();
+  out_ << "Program " << program.name << " (" << KindOf(disc_.reader(), program.name) << ") in volume "
+       << volume_.label << ": " << keygroups << (keygroups == 1 ? " keygroup" : " keygroups");
+  if (keygroups < program.keygroupCount) {
+    out_ << " (its header names " << int{program.keygroupCount} << "; the rest cannot be read)";
+  }
+  out_ << "\n";
+  for (int k = 0; k < keygroups; ++k) {
+    const AkaiKeygroup& keygroup = *program.keygroups.At(k);
+    out_ << "  Keygroup " << k + 1 << ": keys " << int{keygroup.lowKey()} << " to " << int{keygroup.highKey()}
+         << ", tuning " << int{keygroup.semitoneTune()} << " semitones " << int{keygroup.centsTune()} << " cents, "
+         << keygroup.zoneCount << (keygroup.zoneCount == 1 ? " zone\n" : " zones\n");
+    for (uint32_t z = 0; z < keygroup.zoneCount && z < 4; ++z) PrintZone(keygroup, z);
+  }
+  return allLoaded_;
+}
+
+void ProgramPrinter::PrintZone(const AkaiKeygroup& keygroup, uint32_t z) {
+  const AkaiVelocityZone& zone = keygroup.zones[z];
+  out_ << "    Zone " << z + 1 << ": " << zone.sampleName << ", velocities " << int{zone.lowVelocity} << " to "
+       << int{zone.highVelocity} << ", tuning " << int{zone.semitoneTune} << " semitones " << int{zone.centsTune}
+       << " cents, pan " << int{zone.pan} << ", loop mode " << int{zone.loopMode} << "\n";
+  AkaiVolumeReader& reader = disc_.reader();
+  try {
+    reader.LoadSample(volume_.partition, volume_.volume, zone.sampleName, false);
+    PrintSample(reader.sample(), out_);
+    const SoundBankBuilder::ZoneGenerators generators =
+        ZoneGeneratorsFor(reader.program(), keygroup, z, reader.sample());
+    out_ << "        in a bank: coarse tune " << GeneratorAmount(generators, kCoarseTuneGenerator)
+         << " semitones, fine tune " << GeneratorAmount(generators, kFineTuneGenerator) << " cents, "
+         << (GeneratorAmount(generators, kSampleModesGenerator) != 0 ? "looped" : "not looped") << "\n";
+  } catch (...) {
+    out_ << "        sample: cannot be loaded: " << FailureReason(std::current_exception(), disc_.source()) << "\n";
+    allLoaded_ = false;
+  }
+}
+
+int Show(const ShowOptions& options, std::ostream& out, std::ostream& err) {
+  OpenedDisc disc(options.image);
+  const SelectedVolume volume = SelectVolume(disc, {options.partition, options.volumeName, options.volumeIndex});
+  try {
+    disc.reader().LoadProgram(volume.partition, volume.volume, options.program.c_str());
+  } catch (...) {
+    throw CommandError("volume " + volume.label + ": cannot load program \"" + options.program +
+                       "\": " + FailureReason(std::current_exception(), disc.source()));
+  }
+  if (ProgramPrinter(disc, volume, out).Print()) return kExitSuccess;
+  err << kProgram << ": " << options.image.string() << ": program " << volume.label << "/" << options.program
+      << ": some zones' samples cannot be loaded\n";
+  return kExitPartialFailure;
+}
+
+}  // namespace
+
+int RunShow(const ShowOptions& options, std::ostream& out, std::ostream& err) {
+  if (options.partition.empty() || options.volumeName.has_value() == options.volumeIndex.has_value()) {
+    err << kProgram << ": show: give --partition P with either --volume NAME or --volume-index N\n";
+    return kExitFailure;
+  }
+  return ReportFailures(options.image, err, [&] { return Show(options, out, err); });
+}
+
+void AddShowCommand(CLI::App& app, int& exitStatus) {
+  auto options = std::make_shared<ShowOptions>();
+  CLI::App* command = app.add_subcommand("show", "Show a program's keygroups and zones");
+  command->add_option("IMAGE", options->image, "Disc image (raw 2048-byte sectors)")->required();
+  auto volume = std::make_shared<VolumeOptions>(*command, options->partition);
+  volume->partition->required();
+  command->add_option("PROGRAM", options->program, "Program name exactly as listed")->required();
+  command->callback([options, volume, &exitStatus] {
+    const VolumeChoice choice = volume->Choice(options->partition);
+    options->volumeName = choice.volumeName;
+    options->volumeIndex = choice.volumeIndex;
+    exitStatus = RunShow(*options, std::cout, std::cerr);
+  });
+}
+
+}  // namespace cli
