@@ -190,10 +190,13 @@ SoundBankBuilder::ZoneGenerators ZoneGeneratorsFor(const AkaiProgram& program,
   const AkaiVelocityZone& zone = keygroup.zones[zoneIndex];
   const uint8_t* kg = keygroup.keygroupBytes;
   const bool looped = zone.loopMode <= 1 && FindPlayLoop(sample).length != 0;
-  const ZoneTuning tuning = ComputeZoneTuning(
-      zone.semitoneTune, zone.centsTune, keygroup.semitoneTune(), keygroup.centsTune(),
-      sample.semitoneTune, sample.centsTune, sample.rateFlag != 0 ? 44100 : 22050,
-      sample.sampleRate);
+  // The bank's sample carries its own rate and players sound it at that rate, so the
+  // tuning takes no rate correction (rates of 0 leave that step out): correcting for a
+  // rate off the nominal 22050/44100 Hz would put the zone out of tune, a 32000 Hz
+  // sample 5.5 semitones sharp.
+  const ZoneTuning tuning =
+      ComputeZoneTuning(zone.semitoneTune, zone.centsTune, keygroup.semitoneTune(), keygroup.centsTune(),
+                        sample.semitoneTune, sample.centsTune, 0, 0);
   return {{
       Gen(kOverridingRootKey, sample.originalKey),
       Gen(kSampleModes, looped ? 1 : 0),
