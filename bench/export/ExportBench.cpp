@@ -7,17 +7,16 @@
 // The image is written by a child process, so that the peak memory printed is the
 // export's own. Everything lives in a temporary folder that is removed at the end.
 #include <stdlib.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <ostream>
 #include <string>
 
+#include "bench/BenchMeasures.h"
 #include "tools/akaiimage/AkaiHeaderWriter.h"
 #include "tools/akaiimage/AkaiImageBuilder.h"
 #include "tools/cli/ExportCommand.h"
@@ -56,19 +55,6 @@ void WriteImage(const fs::path& image, int samples) {
   akaiimage::WriteImage(disc, image);
 }
 
-double PeakMegabytes() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_maxrss) / 1024.0;
-}
-
-template <typename F>
-double Seconds(F&& work) {
-  const auto start = std::chrono::steady_clock::now();
-  work();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -102,22 +88,22 @@ int main(int argc, char** argv) {
                          "' bs=64k status=none";
   double copySeconds = 1e9;
   double exportSeconds = 1e9;
-  const double before = PeakMegabytes();
+  const double before = bench::PeakMegabytes();
   int exportStatus = 0;
   std::ostream discard(nullptr);
   for (int round = 0; round < 2; ++round) {
-    copySeconds = std::min(copySeconds, Seconds([&] { status = std::system(dd.c_str()); }));
+    copySeconds = std::min(copySeconds, bench::Seconds([&] { status = std::system(dd.c_str()); }));
     if (status != 0) return 1;
     fs::remove_all(output);
     sync();
-    exportSeconds = std::min(exportSeconds, Seconds([&] {
+    exportSeconds = std::min(exportSeconds, bench::Seconds([&] {
       exportStatus = cli::RunExport({.image = image, .outputDir = output, .all = true, .noSf2 = true}, discard, discard);
     }));
     fs::remove_all(output);
     fs::create_directories(output);
     sync();
   }
-  const double peak = PeakMegabytes();
+  const double peak = bench::PeakMegabytes();
 
   const double copyRate = imageMegabytes / copySeconds;
   const double exportRate = sampleMegabytes / exportSeconds;

@@ -5,15 +5,14 @@
 // The disc image is written by a child process, so that the peak memory printed is
 // the build's own. Everything lives in a temporary folder, the machine included.
 #include <stdlib.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include "bench/BenchMeasures.h"
 #include "audio/WavFile.h"
 #include "export/SoundBankBuilder.h"
 #include "tests/export/TestDisc.h"
@@ -44,19 +43,6 @@ void WriteDisc(const fs::path& image) {
   testexport::WriteProgramDisc(image, disc);
 }
 
-double PeakMegabytes() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_maxrss) / 1024.0;
-}
-
-template <typename F>
-double Seconds(F&& work) {
-  const auto start = std::chrono::steady_clock::now();
-  work();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 }  // namespace
 
 int main() {
@@ -78,21 +64,21 @@ int main() {
               static_cast<double>(fs::file_size(image)) / 1e6, kSamples, kWordsPerSample);
 
   testexport::OpenDisc disc(image);
-  const double baseline = PeakMegabytes();
+  const double baseline = bench::PeakMegabytes();
   SoundBankBuilder builder;
   builder.LoadEngine();
   int built = 0;
-  const double bankSeconds = Seconds([&] {
+  const double bankSeconds = bench::Seconds([&] {
     built = builder.BuildSoundBank(disc.reader(), 0, 0, "BIG", root / "big.sf2", nullptr);
   });
-  const double bankPeak = PeakMegabytes();
+  const double bankPeak = bench::PeakMegabytes();
   std::printf("bank build: result %d, %.2f s, bank %.1f MB, peak memory %.1f MB (%.1f MB before)\n",
               built, bankSeconds,
               fs::exists(root / "big.sf2") ? static_cast<double>(fs::file_size(root / "big.sf2")) / 1e6 : 0.0,
               bankPeak, baseline);
 
   fs::create_directories(root / "wav");
-  const double wavSeconds = Seconds([&] {
+  const double wavSeconds = bench::Seconds([&] {
     for (int i = 0; i < kSamples; ++i) {
       disc.reader().LoadSample(0, 0, SampleName(i).c_str(), true);
       WriteWavFile(disc.reader().sample(), root / "wav" / (SampleName(i) + ".wav"), false);
