@@ -29,6 +29,12 @@ PlayLoop FindPlayLoop(const AkaiSample& sample) {
   throw AKAIException{6};
 }
 
+PlayLoop FindPlayLoopInside(const AkaiSample& sample) {
+  const PlayLoop loop = FindPlayLoop(sample);
+  if (loop.length == 0 || uint64_t{loop.start} + loop.length > sample.sampleCount) return {};
+  return loop;
+}
+
 namespace {
 
 // Turns a cents byte (about +-127 for +-50 cents) into cents: 1 / 2.54, exactly the

@@ -196,10 +196,6 @@ const AkaiFile& FindFile(const ChainedList<AkaiFile>& files, const char* name, A
   throw AKAIException{3};
 }
 
-uint32_t BlocksOf(uint32_t length) {
-  return (length + AkaiVolumeReader::kBlockSize - 1) / AkaiVolumeReader::kBlockSize;
-}
-
 // The directory is re-read only when nothing is listed or another volume is asked for
 // (ReadFiles makes the partition and volume current).
 const AkaiPartition& OpenVolume(AkaiVolumeReader& reader, uint16_t partition, uint16_t volume) {

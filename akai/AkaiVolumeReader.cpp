@@ -1,5 +1,6 @@
 #include "akai/AkaiVolumeReader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -19,32 +20,6 @@ constexpr int kMaxVolumes = 128;
 
 constexpr size_t kDirectoryEntrySize = 24;
 
-// The blocks a listed file covers, relative to its partition.
-struct BlockRange {
-  uint32_t first;
-  uint32_t end;  // one past the last
-  bool Contains(uint32_t block) const { return first <= block && block < end; }
-};
-
-BlockRange RangeOf(const AkaiFile& file) {
-  const uint32_t blocks = (file.length + AkaiVolumeReader::kBlockSize - 1) / AkaiVolumeReader::kBlockSize;
-  return {file.startBlock, uint32_t{file.startBlock} + blocks};
-}
-
-std::vector<BlockRange> RangesOf(const ChainedList<AkaiFile>& files) {
-  std::vector<BlockRange> ranges;
-  const int count = files.Count();
-  for (int j = 0; j < count; ++j) ranges.push_back(RangeOf(*files.At(j)));
-  return ranges;
-}
-
-int IndexOfRangeContaining(const std::vector<BlockRange>& ranges, uint32_t block) {
-  for (size_t j = 0; j < ranges.size(); ++j) {
-    if (ranges[j].Contains(block)) return static_cast<int>(j);
-  }
-  return -1;
-}
-
 // Sets the source's quiet flag for the guard's lifetime and restores it afterwards,
 // also when a probe throws something the caller does not catch.
 class QuietScope {
@@ -62,6 +37,39 @@ class QuietScope {
 };
 
 }  // namespace
+
+// The blocks a listed file covers, relative to its partition.
+struct AkaiVolumeReader::BlockRange {
+  uint32_t first;
+  uint32_t end;  // one past the last
+  bool Contains(uint32_t block) const { return first <= block && block < end; }
+};
+
+std::vector<AkaiVolumeReader::BlockRange> AkaiVolumeReader::FileRanges() const {
+  std::vector<BlockRange> ranges;
+  const int count = files_.Count();
+  for (int j = 0; j < count; ++j) {
+    const AkaiFile& file = *files_.At(j);
+    ranges.push_back({file.startBlock, uint32_t{file.startBlock} + BlocksOf(file.length)});
+  }
+  return ranges;
+}
+
+bool AkaiVolumeReader::StartsAt(const std::vector<BlockRange>& ranges, uint16_t block) {
+  return std::any_of(ranges.begin(), ranges.end(), [block](const BlockRange& r) { return r.first == block; });
+}
+
+uint16_t AkaiVolumeReader::FirstFreeFrom(const std::vector<BlockRange>& ranges, uint16_t block) {
+  // Block numbers are 16-bit. A corrupt directory may cover every block up to the last
+  // one: the search then ends there, rather than wrapping round to block 0 (and reading
+  // other files' blocks as the program's) or running forever.
+  for (uint32_t b = block; b <= 0xFFFF; ++b) {
+    const bool occupied =
+        std::any_of(ranges.begin(), ranges.end(), [b](const BlockRange& r) { return r.Contains(b); });
+    if (!occupied) return static_cast<uint16_t>(b);
+  }
+  throw AKAIException{2};
+}
 
 AkaiVolumeReader::AkaiVolumeReader(SectorSource& source)
     : source_(source), blockBuffer_(std::make_unique<uint8_t[]>(kBlockSize)) {}
@@ -153,13 +161,13 @@ void AkaiVolumeReader::ReadContiguousBlocks(uint32_t firstBlock, uint32_t count)
 void AkaiVolumeReader::ReadProgramBlocks(uint32_t firstBlock, uint32_t count, uint16_t partitionStart) {
   fileBuffer_.reset();
   fileBuffer_ = std::make_unique<uint8_t[]>(size_t{count} * kBlockSize);
+  const std::vector<BlockRange> ranges = FileRanges();
   uint32_t current = firstBlock;
   for (uint32_t i = 0; i < count; ++i) {
     // Where the next block starts another listed file, the program goes on at the
     // first block after it that no listed file occupies.
-    if (i > 0 && IsFileStart(static_cast<uint16_t>(current - partitionStart))) {
-      current = uint32_t{partitionStart} + NextFreeBlock(static_cast<uint16_t>(current - partitionStart));
-    }
+    const auto relative = static_cast<uint16_t>(current - partitionStart);
+    if (i > 0 && StartsAt(ranges, relative)) current = uint32_t{partitionStart} + FirstFreeFrom(ranges, relative);
     ReadBlock(current);
     std::memcpy(fileBuffer_.get() + size_t{i} * kBlockSize, blockBuffer_.get(), kBlockSize);
     ++current;
@@ -167,24 +175,13 @@ void AkaiVolumeReader::ReadProgramBlocks(uint32_t firstBlock, uint32_t count, ui
 }
 
 int AkaiVolumeReader::FileAtBlock(uint32_t block) const {
-  return IndexOfRangeContaining(RangesOf(files_), block);
+  const std::vector<BlockRange> ranges = FileRanges();
+  for (size_t j = 0; j < ranges.size(); ++j) {
+    if (ranges[j].Contains(block)) return static_cast<int>(j);
+  }
+  return -1;
 }
 
-uint16_t AkaiVolumeReader::NextFreeBlock(uint16_t block) const {
-  // A corrupt directory may cover every block; the search then stops after one full
-  // turn of the 16-bit block numbers instead of running forever.
-  const std::vector<BlockRange> ranges = RangesOf(files_);
-  for (uint32_t step = 0; step <= 0xFFFF; ++step) {
-    if (IndexOfRangeContaining(ranges, block) == -1) return block;
-    ++block;
-  }
-  throw AKAIException{2};
-}
+uint16_t AkaiVolumeReader::NextFreeBlock(uint16_t block) const { return FirstFreeFrom(FileRanges(), block); }
 
-bool AkaiVolumeReader::IsFileStart(uint16_t block) const {
-  const int count = files_.Count();
-  for (int j = 0; j < count; ++j) {
-    if (files_.At(j)->startBlock == block) return true;
-  }
-  return false;
-}
+bool AkaiVolumeReader::IsFileStart(uint16_t block) const { return StartsAt(FileRanges(), block); }

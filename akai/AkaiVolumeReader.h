@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "akai/AkaiException.h"
 #include "akai/AkaiRecords.h"
@@ -13,6 +14,9 @@
 class AkaiVolumeReader {
  public:
   static constexpr uint32_t kBlockSize = 8192;
+
+  // The blocks a file of `length` bytes occupies.
+  static constexpr uint32_t BlocksOf(uint32_t length) { return (length + kBlockSize - 1) / kBlockSize; }
 
   explicit AkaiVolumeReader(SectorSource& source);
   AkaiVolumeReader(const AkaiVolumeReader&) = delete;
@@ -52,6 +56,11 @@ class AkaiVolumeReader {
   AkaiSample sample_;
   AkaiProgram program_;
   std::unique_ptr<uint8_t[]> blockBuffer_;
+
+  struct BlockRange;
+  std::vector<BlockRange> FileRanges() const;
+  static bool StartsAt(const std::vector<BlockRange>& ranges, uint16_t block);
+  static uint16_t FirstFreeFrom(const std::vector<BlockRange>& ranges, uint16_t block);
 };
 
 // The loop used for looped play, the WAV loop and the SoundFont loop: start and
@@ -61,6 +70,10 @@ struct PlayLoop {
   uint32_t length = 0;
 };
 PlayLoop FindPlayLoop(const AkaiSample& sample);
+
+// The play loop when it lies inside the played data, else (0, 0): a damaged loop
+// table must not send a player past the last word. WAV files and banks loop by this.
+PlayLoop FindPlayLoopInside(const AkaiSample& sample);
 
 struct ZoneTuning {
   int16_t coarse = 0;  // semitones

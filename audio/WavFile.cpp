@@ -34,7 +34,7 @@ constexpr uint32_t kSamplerBytesWithLoop = 60;
 constexpr uint64_t kWavOverheadBytes = 12 + 8 + sizeof(PcmFormat) + 8 + 8 + kSamplerBytesWithLoop;
 
 bool ReportWriteFailure() {
-  platform::MessageBox("Could not write WAV file", platform::MB_OK | platform::MB_ICONSTOP);
+  platform::MessageBox(kWavWriteFailedText, platform::MB_OK | platform::MB_ICONSTOP);
   return false;
 }
 
@@ -55,17 +55,11 @@ bool RemoveExisting(const fs::path& path) {
   return fs::remove(path, error) && !error;
 }
 
-// The loop is written only when it lies inside the data; a damaged loop table must
-// not send readers past the last word.
-bool LoopFits(const PlayLoop& loop, uint32_t sampleCount) {
-  return loop.length > 0 && uint64_t{loop.start} + loop.length <= sampleCount;
-}
-
-SamplerRecord MakeSamplerRecord(const AkaiSample& sample, const PlayLoop& loop, bool withLoop) {
+SamplerRecord MakeSamplerRecord(const AkaiSample& sample, const PlayLoop& loop) {
   SamplerRecord record{};
   record[2] = 1000000000u / sample.sampleRate;  // sample period in nanoseconds
   record[3] = sample.originalKey;               // MIDI unity note
-  if (withLoop) {
+  if (loop.length > 0) {
     record[7] = 1;  // loop count; identifier, type (forward), fraction, play count stay 0
     record[11] = loop.start;
     record[12] = loop.start + loop.length - 1;  // inclusive end
@@ -104,9 +98,8 @@ bool WriteChunks(HMMIO file, const AkaiSample& sample, const PlayLoop& loop, boo
   }
   if (!WriteChunk(file, kDataChunk, words, 2 * count)) return false;
 
-  const bool withLoop = LoopFits(loop, count);
-  const SamplerRecord record = MakeSamplerRecord(sample, loop, withLoop);
-  if (!WriteChunk(file, kSamplerChunk, record.data(), withLoop ? kSamplerBytesWithLoop : kSamplerBytesWithoutLoop)) {
+  const SamplerRecord record = MakeSamplerRecord(sample, loop);
+  if (!WriteChunk(file, kSamplerChunk, record.data(), loop.length > 0 ? kSamplerBytesWithLoop : kSamplerBytesWithoutLoop)) {
     return false;
   }
   return platform::mmioAscend(file, &riff, 0) == platform::MMSYSERR_NOERROR;
@@ -121,7 +114,7 @@ bool Acceptable(const PcmFormat& format) {
 
 bool WriteWavFile(const AkaiSample& sample, const fs::path& path, bool normalize) {
   if (!CanBeWritten(sample)) return ReportWriteFailure();
-  const PlayLoop loop = FindPlayLoop(sample);
+  const PlayLoop loop = FindPlayLoopInside(sample);
   if (!RemoveExisting(path)) return ReportWriteFailure();
   HMMIO file = platform::mmioOpen(
       path, platform::MMIO_CREATE | platform::MMIO_WRITE | platform::MMIO_EXCLUSIVE | platform::MMIO_ALLOCBUF);

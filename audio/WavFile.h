@@ -11,9 +11,12 @@
 #include "audio/Pcm.h"
 #include "platform/mmio/Mmio.h"
 
+// The message shown when a WAV file cannot be written.
+inline constexpr const char* kWavWriteFailedText = "Could not write WAV file";
+
 // Writes `sample` (its data must be loaded) to `path`, replacing any file there; with
 // `normalize` the file holds a peak-normalized copy and the sample is left untouched.
-// On failure shows "Could not write WAV file", leaves no partial file and returns
+// On failure shows kWavWriteFailedText, leaves no partial file and returns
 // false. A sample without a rate (0 Hz) cannot be described in a WAV file and is
 // refused the same way.
 bool WriteWavFile(const AkaiSample& sample, const std::filesystem::path& path, bool normalize);

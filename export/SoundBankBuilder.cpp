@@ -30,7 +30,6 @@ constexpr const char* kEngineNotRunning = "Could not perform task;\nthe SF2 engi
 constexpr const char* kEngineError = "error - unspecific error in SF2 engine";
 constexpr const char* kReadError = "Error while trying to read the CD.";
 constexpr const char* kSampleNotFound = "WARNING - Sample not found: ";
-constexpr const char* kWavWriteError = "Could not write WAV file";
 constexpr const char* kEmptyBank = "WARNING - Bank %s not written (seems to contain no valid samples)";
 
 // Bank information ids the engine knows, set in this order.
@@ -118,14 +117,19 @@ std::string Today() {
   return EnglishDate(local);
 }
 
-// "~sfytemp.wav" in the temp folder below the machine's Windows folder, as a host path.
+// "~sfytemp.wav" in the temp folder below the machine's Windows folder, as a host path;
+// empty when the machine cannot map that folder.
 fs::path TemporaryWavPath() {
   char windows[360] = {};
   platform::GetWindowsDirectoryA(windows, sizeof windows);
   std::string path = windows;
   if (path.empty() || path.back() != '\\') path += '\\';
   path += "temp\\~sfytemp.wav";
-  return platform::ToHostPath(path);
+  try {
+    return platform::ToHostPath(path);
+  } catch (const platform::PathError&) {
+    return {};
+  }
 }
 
 // An exclusive lock on a file beside the temporary WAV, held from writing the WAV to
@@ -189,7 +193,7 @@ SoundBankBuilder::ZoneGenerators ZoneGeneratorsFor(const AkaiProgram& program,
                                                    uint32_t zoneIndex, const AkaiSample& sample) {
   const AkaiVelocityZone& zone = keygroup.zones[zoneIndex];
   const uint8_t* kg = keygroup.keygroupBytes;
-  const bool looped = zone.loopMode <= 1 && FindPlayLoop(sample).length != 0;
+  const bool looped = zone.loopMode <= 1 && FindPlayLoopInside(sample).length != 0;
   // The bank's sample carries its own rate and players sound it at that rate, so the
   // tuning takes no rate correction (rates of 0 leave that step out): correcting for a
   // rate off the nominal 22050/44100 Hz would put the zone out of tune, a 32000 Hz
@@ -386,9 +390,13 @@ SoundBankBuilder::Build::SampleOutcome SoundBankBuilder::Build::ProvideSample(co
 // Hands the current sample to the engine through the temporary WAV. A WAV that could
 // not be written is never imported: the engine would take a stale file's audio.
 bool SoundBankBuilder::Build::ImportCurrentSample(const char* name, SFHandle& sample) {
+  if (temporaryWav_.empty()) {
+    ShowError(kWavWriteFailedText);
+    return false;
+  }
   TemporaryWavLock lock(temporaryWav_);
   if (!lock.held()) {
-    ShowError(kWavWriteError);
+    ShowError(kWavWriteFailedText);
     return false;
   }
   if (!WriteWavFile(reader_.sample(), temporaryWav_, false)) return false;

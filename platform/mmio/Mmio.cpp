@@ -24,19 +24,17 @@ struct MmioFile {
 namespace {
 
 int OpenFlags(DWORD flags) {
+  // A file is either read or written: mixing both on one stream would need a seek at
+  // every change of direction, and nothing here reads and writes the same file.
   const DWORD access = flags & 0x3;
-  if (access == 0x3 || (access == MMIO_READ && (flags & MMIO_CREATE))) return -1;
-  int result = access == MMIO_READ ? O_RDONLY : access == MMIO_WRITE ? O_WRONLY : O_RDWR;
+  if (access > MMIO_WRITE || (access == MMIO_READ && (flags & MMIO_CREATE))) return -1;
+  int result = access == MMIO_READ ? O_RDONLY : O_WRONLY;
   if (flags & MMIO_CREATE) result |= O_CREAT | O_TRUNC;
   return result | O_CLOEXEC;
 }
 
 const char* StreamMode(DWORD flags) {
-  switch (flags & 0x3) {
-    case MMIO_READ: return "rb";
-    case MMIO_WRITE: return "wb";
-    default: return "r+b";
-  }
+  return (flags & 0x3) == MMIO_READ ? "rb" : "wb";
 }
 
 off_t Tell(HMMIO file) { return ftello(file->stream); }

@@ -25,12 +25,11 @@ constexpr FOURCC mmioFOURCC(char a, char b, char c, char d) {
 inline constexpr FOURCC FOURCC_RIFF = mmioFOURCC('R', 'I', 'F', 'F');
 inline constexpr FOURCC FOURCC_LIST = mmioFOURCC('L', 'I', 'S', 'T');
 
-// mmioOpen flags. Access: exactly one of READ, WRITE, READWRITE. CREATE makes a new
+// mmioOpen flags. Access: READ or WRITE (read-write access is refused). CREATE makes a new
 // empty file (an existing one is truncated). The share flags (EXCLUSIVE, DENY*) and
 // ALLOCBUF are accepted; I/O is always buffered and files are not locked.
 inline constexpr DWORD MMIO_READ = 0x0;
 inline constexpr DWORD MMIO_WRITE = 0x1;
-inline constexpr DWORD MMIO_READWRITE = 0x2;
 inline constexpr DWORD MMIO_EXCLUSIVE = 0x10;
 inline constexpr DWORD MMIO_DENYWRITE = 0x20;
 inline constexpr DWORD MMIO_DENYREAD = 0x30;

@@ -23,11 +23,13 @@ bool IsZoneGeneratorId(uint16_t id) {
                                      std::end(kNotForZones);
 }
 
-// A range's low byte is the lower bound, its high byte the upper bound.
-bool IsValidRange(uint16_t amount) {
-  const uint8_t low = amount & 0xff;
-  const uint8_t high = amount >> 8;
-  return low <= high && high <= kHighestKey;
+// A range's low byte is the lower bound, its high byte the upper bound. Bounds above
+// 127 are cut to 127; a reversed range is kept and simply never sounds, so that one
+// damaged keygroup does not cost the whole bank.
+uint16_t ClampedRange(uint16_t amount) {
+  const uint8_t low = std::min<uint8_t>(amount & 0xff, kHighestKey);
+  const uint8_t high = std::min<uint8_t>(amount >> 8, kHighestKey);
+  return static_cast<uint16_t>(low | high << 8);
 }
 
 const char* InfoChunkFor(int32_t infoId) {
@@ -189,11 +191,9 @@ int EditEngine::SetRange(SFHandle zone, const SFGenRecord* generator, uint16_t e
   int result = kOk;
   Part* zonePart = EditablePart(zone, Kind::Zone, result);
   if (zonePart == nullptr) return result;
-  if (generator == nullptr || generator->id != expectedId || !IsValidRange(generator->amount)) {
-    return kBadArgument;
-  }
+  if (generator == nullptr || generator->id != expectedId) return kBadArgument;
   SoundFontZone& target = banks_.at(zonePart->bank).model.instruments[zonePart->index].zones[zonePart->zone];
-  sfengine::SetZoneGenerator(target, {generator->id, generator->amount});
+  sfengine::SetZoneGenerator(target, {generator->id, ClampedRange(generator->amount)});
   return kOk;
 }
 
@@ -206,7 +206,7 @@ int EditEngine::SetZoneVelocityRange(SFHandle zone, const SFGenRecord* generator
 }
 
 int EditEngine::SetZoneGenerator(SFHandle zone, const SFGenRecord* generator) {
-  // The ranges have calls of their own, which also check their bounds.
+  // The ranges have calls of their own, which also clamp their bounds.
   if (generator != nullptr && (generator->id == kGenKeyRange || generator->id == kGenVelRange)) {
     return SetRange(zone, generator, generator->id);
   }

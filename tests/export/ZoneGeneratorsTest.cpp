@@ -148,4 +148,12 @@ TEST_F(ZoneGeneratorsTest, SampleLoopsOnlyInZoneModesZeroAndOne) {
   }
 }
 
+// A loop that reaches past the sample's last word is not written to the WAV the
+// engine imports, so the zone must not loop either (it would loop the whole sample).
+TEST_F(ZoneGeneratorsTest, LoopPastTheSampleEndDoesNotLoop) {
+  GiveSampleALoop();
+  sample_.sampleCount = 900;  // the loop runs from 761 to 960
+  EXPECT_EQ(Amount(ZoneGeneratorsFor(program_, keygroup_, 0, sample_), 54), 0);
+}
+
 }  // namespace

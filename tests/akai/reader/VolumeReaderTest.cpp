@@ -339,14 +339,22 @@ TEST(FileBlocks, FileAtBlockNextFreeBlockAndIsFileStart) {
   EXPECT_EQ(reader.NextFreeBlock(3), 3);
 }
 
-TEST(FileBlocks, NextFreeBlockWrapsAt16BitsAndStopsWhenEverythingIsCovered) {
+// Block numbers are 16-bit: a search that reaches the last block number without a free
+// block fails as corrupt data instead of wrapping round to block 0.
+TEST(FileBlocks, NextFreeBlockStopsAtTheLastBlockNumber) {
   FileEntry top = Filled("TOP", 's', 0, 0);
   top.length = 6 * 8192;
   top.startBlock = 65530;  // covers 65530..65535
   std::vector<FileEntry> files = {top};
   OpenedImage wrapping(OneVolume(files), "wrap");
   wrapping.reader.ReadFiles(0, 0);
-  EXPECT_EQ(wrapping.reader.NextFreeBlock(65532), 0);
+  EXPECT_EQ(wrapping.reader.NextFreeBlock(65520), 65520);
+  try {
+    wrapping.reader.NextFreeBlock(65532);
+    FAIL() << "wrapped round to a block below the search's start";
+  } catch (const AKAIException& e) {
+    EXPECT_EQ(e.code, 2);
+  }
 
   // 32 files of 2048 blocks cover all 65,536 block numbers.
   files.clear();

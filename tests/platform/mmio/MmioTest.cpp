@@ -131,7 +131,8 @@ TEST_F(MmioTest, OpenRefusesWhatCannotBeOpened) {
   EXPECT_EQ(mmioOpen(folder_ / "no-such-folder" / "new.wav", MMIO_CREATE | MMIO_WRITE), nullptr);
   EXPECT_EQ(mmioOpen(folder_, MMIO_READ), nullptr);
   EXPECT_EQ(mmioOpen(folder_, MMIO_CREATE | MMIO_WRITE), nullptr);
-  EXPECT_EQ(mmioOpen(path_, MMIO_WRITE | MMIO_READWRITE), nullptr);  // no such access mode
+  EXPECT_EQ(mmioOpen(path_, 0x2), nullptr);  // read-write access
+  EXPECT_EQ(mmioOpen(path_, 0x3), nullptr);  // no such access mode
 }
 
 TEST_F(MmioTest, CreateReplacesTheContentsOfAnExistingFile) {

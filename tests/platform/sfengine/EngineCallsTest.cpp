@@ -120,21 +120,16 @@ TEST(SfEngineHandles, ReleasedBankInvalidatesItselfAndItsParts) {
   EXPECT_EQ(api.ReleaseBank(fresh), 0);  // also frees a bank that was never ended
 }
 
-TEST(SfEngineArguments, BadRangesIdsAndNullPointersAreRefused) {
+TEST(SfEngineArguments, BadIdsAndNullPointersAreRefused) {
   SmallBank bank;
   EngineApi& api = Engine();
-  const SFGenRecord reversed = Range(43, 70, 60);
-  const SFGenRecord beyondKeys = Range(43, 0, 128);
   const SFGenRecord velocityAsKeys = Range(44, 0, 127);
   const SFGenRecord sampleId{53, 0};
   const SFGenRecord instrument{41, 0};
   const SFGenRecord endOperator{60, 0};
   SFHandle out = 0;
-  EXPECT_EQ(api.SetZoneKeyRange(bank.zone, &reversed), sfengine::kBadArgument);
-  EXPECT_EQ(api.SetZoneKeyRange(bank.zone, &beyondKeys), sfengine::kBadArgument);
   EXPECT_EQ(api.SetZoneKeyRange(bank.zone, &velocityAsKeys), sfengine::kBadArgument);
   EXPECT_EQ(api.SetZoneVelocityRange(bank.zone, nullptr), sfengine::kBadArgument);
-  EXPECT_EQ(api.SetZoneGenerator(bank.zone, &reversed), sfengine::kBadArgument);
   EXPECT_EQ(api.SetZoneGenerator(bank.zone, &sampleId), sfengine::kBadArgument);
   EXPECT_EQ(api.SetZoneGenerator(bank.zone, &instrument), sfengine::kBadArgument);
   EXPECT_EQ(api.SetZoneGenerator(bank.zone, &endOperator), sfengine::kBadArgument);
@@ -258,6 +253,22 @@ TEST(SfEngineLayout, ZoneGeneratorsComeInTheRequiredOrder) {
     EXPECT_EQ(zones[0][i].id, expected[i].first) << i;
     EXPECT_EQ(zones[0][i].amount, expected[i].second) << i;
   }
+}
+
+// Ranges from damaged keygroups are stored, not refused: bounds past 127 are cut to
+// 127 and a reversed range stays reversed (it never sounds).
+TEST(SfEngineLayout, RangesAreClampedNotRefused) {
+  SmallBank bank;
+  EngineApi& api = Engine();
+  const SFGenRecord beyondKeys = Range(43, 200, 255);
+  const SFGenRecord reversed = Range(44, 90, 10);
+  ASSERT_EQ(api.SetZoneKeyRange(bank.zone, &beyondKeys), 0);
+  ASSERT_EQ(api.SetZoneVelocityRange(bank.zone, &reversed), 0);
+  const auto zones = ReadSf2(bank.Save()).ZoneGenerators();
+  ASSERT_EQ(zones.size(), 1u);
+  ASSERT_GE(zones[0].size(), 2u);
+  EXPECT_EQ(zones[0][0].amount, 127 | 127 << 8);
+  EXPECT_EQ(zones[0][1].amount, 90 | 10 << 8);
 }
 
 TEST(SfEngineLayout, SampleWordsRateRootKeyAndLoopComeFromTheWav) {
