@@ -84,18 +84,18 @@ OpenedDisc::OpenedDisc(const std::filesystem::path& image) : source_(image), rea
   }
 }
 
-uint16_t ResolvePartition(OpenedDisc& disc, const std::string& spec) {
+uint16_t ResolvePartition(OpenedDisc& disc, const std::string& choice) {
   const int count = disc.reader().partitions().Count();
   int index = -1;
-  if (AllDigits(spec)) {
-    index = spec.size() <= 3 ? std::stoi(spec) : count;
-  } else if (spec.size() == 1) {
-    index = static_cast<unsigned char>(spec[0]) - 'A';
+  if (AllDigits(choice)) {
+    index = choice.size() <= 3 ? std::stoi(choice) : count;
+  } else if (choice.size() == 1) {
+    index = static_cast<unsigned char>(choice[0]) - 'A';
   } else {
-    throw CommandError("\"" + spec + "\" is neither a partition letter nor a partition index");
+    throw CommandError("\"" + choice + "\" is neither a partition letter nor a partition index");
   }
   if (index < 0 || index >= count) {
-    throw CommandError("there is no partition \"" + spec + "\": " + PartitionCountText(count));
+    throw CommandError("there is no partition \"" + choice + "\": " + PartitionCountText(count));
   }
   return static_cast<uint16_t>(index);
 }

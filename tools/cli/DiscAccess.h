@@ -83,8 +83,8 @@ struct SelectedVolume {
   std::string label;  // "A/NAME", as the listing shows it
 };
 
-// The partition index that `spec` names. Throws CommandError.
-uint16_t ResolvePartition(OpenedDisc& disc, const std::string& spec);
+// The partition index that `choice` names. Throws CommandError.
+uint16_t ResolvePartition(OpenedDisc& disc, const std::string& choice);
 // Reads the chosen partition's volume list and finds the volume. Throws CommandError.
 SelectedVolume SelectVolume(OpenedDisc& disc, const VolumeChoice& choice);
 

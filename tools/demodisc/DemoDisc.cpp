@@ -64,22 +64,22 @@ void FadeOut(std::vector<double>& signal, uint32_t sampleRate, double seconds) {
   for (size_t i = 0; i < fade; ++i) signal[signal.size() - 1 - i] *= static_cast<double>(i) / fade;
 }
 
-struct SampleSpec {
+struct SamplePlan {
   std::string name;
   SampleForm form;
   uint32_t rate;
   uint8_t key;
 };
 
-SampleDescription Describe(const SampleSpec& spec, std::vector<int16_t> words) {
+SampleDescription Describe(const SamplePlan& plan, std::vector<int16_t> words) {
   SampleDescription sample;
-  sample.name = spec.name;
-  sample.form = spec.form;
-  sample.sampleRate = static_cast<uint16_t>(spec.rate);
+  sample.name = plan.name;
+  sample.form = plan.form;
+  sample.sampleRate = static_cast<uint16_t>(plan.rate);
   // The nominal rate the sampler tunes against: 44100 Hz, or 22050 Hz for samples
   // recorded at that rate.
-  sample.rateFlag = spec.rate == 22050 ? 0 : 1;
-  sample.originalKey = spec.key;
+  sample.rateFlag = plan.rate == 22050 ? 0 : 1;
+  sample.originalKey = plan.key;
   sample.words = std::move(words);
   return sample;
 }
@@ -93,34 +93,34 @@ FileEntry SampleFile(const SampleDescription& sample) {
   return file;
 }
 
-FileEntry LoopedSampleFile(const SampleSpec& spec, int harmonics, double seconds) {
-  LoopedTone tone = MakeLoopedTone(spec.rate, spec.key, harmonics, seconds);
+FileEntry LoopedSampleFile(const SamplePlan& plan, int harmonics, double seconds) {
+  LoopedTone tone = MakeLoopedTone(plan.rate, plan.key, harmonics, seconds);
   const auto lastWord = static_cast<uint32_t>(tone.words.size() - 1);
-  SampleDescription sample = Describe(spec, std::move(tone.words));
+  SampleDescription sample = Describe(plan, std::move(tone.words));
   sample.loops.push_back({.loopAt = lastWord, .length = tone.loopLength, .time = kHoldLoopTime});
   return SampleFile(sample);
 }
 
-FileEntry OneShotFile(const SampleSpec& spec, std::vector<double> signal, double peak) {
-  FadeOut(signal, spec.rate, 0.01);
-  return SampleFile(Describe(spec, ToWords(signal, peak)));
+FileEntry OneShotFile(const SamplePlan& plan, std::vector<double> signal, double peak) {
+  FadeOut(signal, plan.rate, 0.01);
+  return SampleFile(Describe(plan, ToWords(signal, peak)));
 }
 
 // A plucked string: partials that die away, the upper ones faster; a harder pluck
 // has more and longer-lasting upper partials and is louder.
-FileEntry PluckFile(const SampleSpec& spec, int layer) {
-  const double f0 = KeyFrequency(spec.key);
+FileEntry PluckFile(const SamplePlan& plan, int layer) {
+  const double f0 = KeyFrequency(plan.key);
   const int partials = 3 + 5 * layer;
   const double brightness = 0.5 + 0.5 * layer;
-  std::vector<double> signal = Render(spec.rate, 0.9, [&](double t) {
+  std::vector<double> signal = Render(plan.rate, 0.9, [&](double t) {
     double value = 0;
-    for (int h = 1; h <= partials && h * f0 < 0.45 * spec.rate; ++h) {
+    for (int h = 1; h <= partials && h * f0 < 0.45 * plan.rate; ++h) {
       const double decay = 0.5 / (1.0 + (h - 1) / brightness);
       value += std::exp(-t / decay) * std::sin(kTwoPi * h * f0 * t) / h;
     }
     return value * std::min(1.0, t / 0.002);
   });
-  return OneShotFile(spec, std::move(signal), kPeak * (0.4 + 0.3 * layer));
+  return OneShotFile(plan, std::move(signal), kPeak * (0.4 + 0.3 * layer));
 }
 
 FileEntry KickFile() {
