@@ -12,7 +12,9 @@ carvox_build "$release" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ctest --test-dir "$release" --output-on-failure -j "$jobs"
 
 carvox_build "$asan" -DCMAKE_BUILD_TYPE=Debug -DCARVOX_SANITIZE=ON
-export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
-export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
-export LSAN_OPTIONS="suppressions=$CARVOX_ROOT/tests/lsan.supp:print_suppressions=0"
+# A report ends the program with status 86, which no Carvox program uses, so that a
+# test expecting a program to fail cannot mistake a sanitizer report for that failure.
+export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1:exitcode=86"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:exitcode=86"
+export LSAN_OPTIONS="suppressions=$CARVOX_ROOT/tests/lsan.supp:print_suppressions=0:exitcode=86"
 ctest --test-dir "$asan" --output-on-failure -j "$jobs"
