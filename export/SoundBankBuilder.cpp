@@ -21,6 +21,7 @@
 #include "platform/prompt/Prompt.h"
 
 namespace fs = std::filesystem;
+using namespace sf2;
 
 namespace {
 
@@ -37,34 +38,6 @@ constexpr int32_t kInfoComment = 5;
 constexpr int32_t kInfoCreationDate = 9;
 constexpr int32_t kInfoSoftware = 8;
 constexpr size_t kInfoTextSize = 256;
-
-// SoundFont 2 generator ids.
-enum Generator : uint16_t {
-  kModEnvToPitch = 7,
-  kInitialFilterFc = 8,
-  kModEnvToFilterFc = 11,
-  kModLfoToVolume = 13,
-  kPan = 17,
-  kDelayModLfo = 21,
-  kFreqModLfo = 22,
-  kAttackModEnv = 26,
-  kDecayModEnv = 28,
-  kSustainModEnv = 29,
-  kReleaseModEnv = 30,
-  kKeynumToModEnvDecay = 32,
-  kAttackVolEnv = 34,
-  kDecayVolEnv = 36,
-  kSustainVolEnv = 37,
-  kReleaseVolEnv = 38,
-  kKeynumToVolEnvDecay = 40,
-  kKeyRange = 43,
-  kVelRange = 44,
-  kCoarseTune = 51,
-  kFineTune = 52,
-  kSampleModes = 54,
-  kScaleTuning = 56,
-  kOverridingRootKey = 58,
-};
 
 // Places of the values read from the raw keygroup and program bytes (keygroupBytes
 // starts at keygroup byte 3, header15to41 at program byte 15).

@@ -16,6 +16,36 @@
 
 class AkaiVolumeReader;
 
+// SoundFont 2 generator ids, as the zones of a bank carry them.
+namespace sf2 {
+enum Generator : uint16_t {
+  kModEnvToPitch = 7,
+  kInitialFilterFc = 8,
+  kModEnvToFilterFc = 11,
+  kModLfoToVolume = 13,
+  kPan = 17,
+  kDelayModLfo = 21,
+  kFreqModLfo = 22,
+  kAttackModEnv = 26,
+  kDecayModEnv = 28,
+  kSustainModEnv = 29,
+  kReleaseModEnv = 30,
+  kKeynumToModEnvDecay = 32,
+  kAttackVolEnv = 34,
+  kDecayVolEnv = 36,
+  kSustainVolEnv = 37,
+  kReleaseVolEnv = 38,
+  kKeynumToVolEnvDecay = 40,
+  kKeyRange = 43,
+  kVelRange = 44,
+  kCoarseTune = 51,
+  kFineTune = 52,
+  kSampleModes = 54,
+  kScaleTuning = 56,
+  kOverridingRootKey = 58,
+};
+}  // namespace sf2
+
 class SoundBankBuilder {
  public:
   // Generators written per zone by WriteZoneGenerators, in call order.

@@ -4,8 +4,9 @@
 // into the output folder with `dd bs=64k`. Prints the figures and the peak memory of
 // the export (which the largest sample should bound, not the image); asserts nothing.
 //
-// The image is written by a child process, so that the peak memory printed is the
-// export's own. Everything lives in a temporary folder that is removed at the end.
+// The image is written by a child process with the demo-disc generator's large disc,
+// so that the peak memory printed is the export's own. Everything lives in a temporary
+// folder that is removed on every way out.
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,69 +18,77 @@
 #include <string>
 
 #include "bench/BenchMeasures.h"
-#include "tools/akaiimage/AkaiHeaderWriter.h"
-#include "tools/akaiimage/AkaiImageBuilder.h"
+#include "tools/cli/DiscListing.h"
 #include "tools/cli/ExportCommand.h"
+#include "tools/demodisc/DemoDisc.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr size_t kWordsPerSample = 3'000'000;  // 6 MB per sample
-constexpr int kPartitions = 2;
-constexpr uint64_t kBlockBytes = 8192;
+constexpr uint32_t kSampleRate = 44100;
+constexpr double kSecondsPerSample = 68.0;  // 6 MB per sample
 
-// `samples` samples spread over two partitions and a few volumes each.
-void WriteImage(const fs::path& image, int samples) {
-  akaiimage::DiscDescription disc;
-  int next = 0;
-  for (int p = 0; p < kPartitions; ++p) {
-    akaiimage::PartitionEntry partition;
-    const int here = samples / kPartitions + (p < samples % kPartitions ? 1 : 0);
-    uint64_t blocks = 8;
-    for (int s = 0; s < here; ++s, ++next) {
-      if (s % 10 == 0) partition.volumes.push_back({.name = "VOLUME " + std::to_string(partition.volumes.size())});
-      akaiimage::SampleDescription sample;
-      sample.name = "TONE " + std::to_string(next);
-      sample.words.resize(kWordsPerSample);
-      for (size_t i = 0; i < kWordsPerSample; ++i) sample.words[i] = static_cast<int16_t>((i * (next + 3)) % 30000 - 15000);
-      akaiimage::FileEntry file;
-      file.name = sample.name;
-      file.data = akaiimage::WriteSampleFile(sample);
-      blocks += 1 + (file.data.size() + kBlockBytes - 1) / kBlockBytes;
-      partition.volumes.back().files.push_back(std::move(file));
-    }
-    partition.sizeBlocks = static_cast<uint16_t>(blocks);
-    disc.partitions.push_back(std::move(partition));
+// The benchmark's temporary folder, removed when the guard goes.
+class TemporaryFolder {
+ public:
+  TemporaryFolder() {
+    std::string pattern = (fs::temp_directory_path() / "carvox-export-bench-XXXXXX").string();
+    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
   }
-  akaiimage::WriteImage(disc, image);
-}
+  ~TemporaryFolder() {
+    std::error_code ignored;
+    if (!path_.empty()) fs::remove_all(path_, ignored);
+  }
+  TemporaryFolder(const TemporaryFolder&) = delete;
+  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
 
-}  // namespace
+  // Empty when the folder could not be made.
+  const fs::path& path() const { return path_; }
 
-int main(int argc, char** argv) {
-  const double megabytes = argc > 1 ? std::atof(argv[1]) : 320.0;
-  const int samples = std::max(1, static_cast<int>(megabytes * 1e6 / (2.0 * kWordsPerSample) + 0.999));
-  std::string pattern = (fs::temp_directory_path() / "carvox-export-bench-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) return 1;
-  const fs::path root = pattern;
-  setenv("CARVOX_MACHINE", (root / "machine").c_str(), 1);
-  const fs::path image = root / "large.img";
-  const fs::path output = root / "out";
+ private:
+  fs::path path_;
+};
 
+// Writes the image in a child process; returns whether it was written.
+bool WriteImage(const fs::path& image, int samples) {
   const pid_t child = fork();
   if (child == 0) {
-    WriteImage(image, samples);
+    try {
+      akaiimage::WriteImage(demodisc::LargeDisc(samples, kSecondsPerSample), image);
+    } catch (...) {
+      _exit(1);
+    }
     _exit(0);
   }
   int status = 0;
-  waitpid(child, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return 1;
+  return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The bytes of sample files on the image, as the export reads them.
+double SampleMegabytes(const fs::path& image) {
+  cli::OpenedDisc disc(image);
+  double bytes = 0;
+  for (const cli::PartitionListing& partition : cli::ListDisc(disc).partitions) {
+    for (const cli::VolumeListing& volume : partition.volumes) {
+      for (const cli::FileListing& file : volume.files) bytes += file.size;
+    }
+  }
+  return bytes / 1e6;
+}
+
+int Run(const fs::path& root, double megabytes) {
+  const double megabytesPerSample = 2.0 * kSampleRate * kSecondsPerSample / 1e6;
+  const int samples = std::max(1, static_cast<int>(megabytes / megabytesPerSample + 0.999));
+  setenv("CARVOX_MACHINE", (root / "machine").c_str(), 1);
+  const fs::path image = root / "large.img";
+  const fs::path output = root / "out";
+  if (!WriteImage(image, samples)) return 1;
   fs::create_directories(output);
-  const double sampleMegabytes = samples * 2.0 * kWordsPerSample / 1e6;
+  const double sampleMegabytes = SampleMegabytes(image);
   const double imageMegabytes = static_cast<double>(fs::file_size(image)) / 1e6;
   std::printf("image: %.1f MB, %d samples of %.1f MB (%.1f MB of sample data)\n", imageMegabytes, samples,
-              2.0 * kWordsPerSample / 1e6, sampleMegabytes);
+              megabytesPerSample, sampleMegabytes);
 
   // The image's dirty pages are flushed first, so that neither measurement pays for
   // them; each is taken twice, alternately, and the better time counts.
@@ -89,6 +98,7 @@ int main(int argc, char** argv) {
   double copySeconds = 1e9;
   double exportSeconds = 1e9;
   const double before = bench::PeakMegabytes();
+  int status = 0;
   int exportStatus = 0;
   std::ostream discard(nullptr);
   for (int round = 0; round < 2; ++round) {
@@ -112,7 +122,20 @@ int main(int argc, char** argv) {
               exportStatus);
   std::printf("export time per MB / copy time per MB: %.2fx (goal: at most 1.5x)\n", copyRate / exportRate);
   std::printf("peak memory: %.1f MB (%.1f MB before the export; largest sample %.1f MB, image %.1f MB)\n", peak,
-              before, 2.0 * kWordsPerSample / 1e6, imageMegabytes);
-  fs::remove_all(root);
+              before, megabytesPerSample, imageMegabytes);
   return exportStatus;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const double megabytes = argc > 1 ? std::atof(argv[1]) : 320.0;
+  const TemporaryFolder root;
+  if (root.path().empty()) return 1;
+  try {
+    return Run(root.path(), megabytes);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "carvox_export_bench: %s\n", error.what());
+    return 1;
+  }
 }

@@ -1,9 +1,12 @@
 #pragma once
-// Disc images for the command-line tests, and libsndfile's view of a WAV file.
+// Disc images for the command-line tests, running the commands and the program, and
+// libsndfile's view of a WAV file.
 
 #include <sndfile.h>
+#include <sys/wait.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -65,6 +68,14 @@ CliRun Capture(Command command) {
   std::ostringstream err;
   const int status = command(out, err);
   return {status, out.str(), err.str()};
+}
+
+// Runs the built program with `arguments` (quoted as the shell needs), its output and
+// errors going to `log`. Returns its exit status, or -1 when it did not exit.
+inline int RunProgram(const std::string& arguments, const std::filesystem::path& log) {
+  const std::string command = std::string(CARVOX_CLI_PATH) + " " + arguments + " >'" + log.string() + "' 2>&1";
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // What libsndfile reads from a WAV file: the words, the rate, and from the "smpl" chunk

@@ -118,7 +118,7 @@ TEST(ExportCommand, OneVolumeAsWavFilesAndABank) {
 TEST(ExportCommand, PartitionsAndVolumesByLetterOrIndex) {
   const fs::path image = testsupport::BuildImage(KeysDisc());
   const fs::path root = testsupport::FreshFolder("by-index");
-  cli::ExportOptions byIndex{.image = image, .outputDir = root / "kick", .partition = "1", .volumeIndex = 0};
+  cli::ExportOptions byIndex{.image = image, .outputDir = root / "kick", .partition = "0001", .volumeIndex = 0};
   EXPECT_EQ(Export(byIndex).status, 0);
   EXPECT_EQ(ReadWav(root / "kick" / "kick.wav").words, Words(1500, 4));
 
@@ -215,11 +215,94 @@ TEST(ExportCommand, FailingSamplesAreReportedAndTheRunGoesOn) {
   EXPECT_EQ(run.status, 2);
   EXPECT_TRUE(Contains(run.err, image.string() + ": A/MIXED/BROKEN: cannot load the sample: the data is corrupt"))
       << run.err;
-  EXPECT_TRUE(Contains(run.err, "A/MIXED/CUT: cannot load the sample: the disc cannot be read there")) << run.err;
-  EXPECT_TRUE(Contains(run.err, "the image is truncated")) << run.err;
+  EXPECT_TRUE(Contains(run.err, "A/MIXED/CUT: cannot load the sample: it reaches past the end of the image (blocks 6 "
+                                "to 8; the image ends at byte 57344): the image is cut short or its directory entry "
+                                "is wrong\n"))
+      << run.err;
   EXPECT_EQ(Entries(dir), std::set<std::string>{"good.wav"});
   EXPECT_TRUE(Contains(run.out, "Exported 1 sample and 0 banks from 1 volume into " + dir.string() +
                                     "; 2 items failed.\n"))
+      << run.out;
+}
+
+// A directory entry whose start block lies past the end of a whole image: the entry may
+// as well be wrong, so the image is not called cut short.
+TEST(ExportCommand, AnEntryPointingPastTheImageIsNotCalledCutShort) {
+  DiscDescription disc;
+  disc.partitions.push_back({40, {VolumeEntry{.name = "V", .files = {SampleFile(Sample("GOOD", Words(300, 7))),
+                                                                   {.name = "LOST", .length = 1000, .startBlock = 5000}}}}});
+  const fs::path image = testsupport::BuildImage(disc, "past-end");
+  const CliRun run = Export(OneVolume(image, testsupport::FreshFolder("past-end-out"), "A", "V"));
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(Contains(run.err, "A/V/LOST: cannot load the sample: it lies past the end of the image (block 5000; the "
+                                "image ends at byte 327680): the image is cut short or its directory entry is wrong\n"))
+      << run.err;
+}
+
+// --all on an image cut short inside its second partition: the second and third
+// partitions of the table cannot be read; each is reported, the first is exported.
+TEST(ExportCommand, AllReportsEveryPartitionThatCannotBeRead) {
+  DiscDescription disc = KeysDisc();
+  disc.partitions.push_back({20, {VolumeEntry{.name = "LATE", .files = {SampleFile(Sample("LATE", Words(100, 9)))}}}});
+  disc.imageBytes = 60 * 8192 + 100;
+  const fs::path image = testsupport::BuildImage(disc, "cut-partitions");
+  const fs::path dir = testsupport::FreshFolder("cut-partitions-out");
+  const CliRun run = Export(AllVolumes(image, dir));
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(Contains(run.err, image.string() + ": partition 2 of the partition table (start block 60, 30 blocks) "
+                                "cannot be read: it reaches past the end of the image (block 60; the image ends at "
+                                "byte 491620): the image is cut short or the partition table is wrong\n"))
+      << run.err;
+  EXPECT_TRUE(Contains(run.err, "partition 3 of the partition table (start block 90, 20 blocks) cannot be read: it "
+                                "lies past the end of the image (block 90;"))
+      << run.err;
+  EXPECT_TRUE(Contains(run.out, "Exported 3 samples and 1 bank from 2 volumes into " + dir.string() +
+                                    "; 2 partitions failed.\n"))
+      << run.out;
+
+  // Partition letters count only the readable partitions: the message says why B is missing.
+  const CliRun missing = Export(OneVolume(image, dir / "b", "B", "DRUMS"));
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_TRUE(Contains(missing.err, "there is no partition \"B\": the disc has 1 partition, A (0 to 0); partition 2 "
+                                    "of the partition table (start block 60, 30 blocks) cannot be read; partition 3 "
+                                    "of the partition table (start block 90, 20 blocks) cannot be read\n"))
+      << missing.err;
+}
+
+// An output folder that cannot be used fails the run once, before anything is done.
+TEST(ExportCommand, AnOutputFolderThatCannotBeUsedFailsOnce) {
+  const fs::path image = testsupport::BuildImage(KeysDisc());
+  const fs::path file = testsupport::FreshFolder("bad-output") / "file.txt";
+  std::ofstream(file) << "not a folder";
+  struct Case {
+    cli::ExportOptions options;
+    std::string text;
+  };
+  // Tests run as root, who may write anywhere: below a file nobody can.
+  const Case cases[] = {
+      {OneVolume(image, file, "A", "KEYS"), "cannot use the output folder " + file.string() + ": it is a file, not a folder\n"},
+      {AllVolumes(image, file / "out"),
+       "cannot use the output folder " + (file / "out").string() + ": it cannot be created (Not a directory)\n"},
+  };
+  for (const Case& c : cases) {
+    const CliRun run = Export(c.options);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "carvox-cli: " + image.string() + ": " + c.text);
+    EXPECT_EQ(run.out, "");
+  }
+}
+
+// A volume whose folder cannot be made counts as a failed volume, not as an item.
+TEST(ExportCommand, AVolumeWhoseFolderCannotBeMadeCountsAsAVolume) {
+  const fs::path image = testsupport::BuildImage(KeysDisc());
+  const fs::path dir = testsupport::FreshFolder("volume-folder");
+  fs::create_directories(dir / "A");
+  std::ofstream(dir / "A" / "PADS") << "a file where the folder should go";
+  const CliRun run = Export(AllVolumes(image, dir));
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(Contains(run.err, ": volume A/PADS: cannot create the folder " + (dir / "A" / "PADS").string())) << run.err;
+  EXPECT_TRUE(Contains(run.out, "Exported 3 samples and 1 bank from 2 volumes into " + dir.string() +
+                                    "; 1 volume failed.\n"))
       << run.out;
 }
 
@@ -267,6 +350,7 @@ TEST(ExportCommand, ErrorsNameWhatWasAskedFor) {
       {OneVolume(damaged, dir, "A", "KEYS"), "not an AKAI S1000/S3000 disc image"},
       {OneVolume(image, dir, "C", "KEYS"), "there is no partition \"C\": the disc has 2 partitions, A to B (0 to 1)"},
       {OneVolume(image, dir, "7", "KEYS"), "there is no partition \"7\""},
+      {OneVolume(image, dir, "18446744073709551617", "KEYS"), "there is no partition \"18446744073709551617\""},
       {OneVolume(image, dir, "AB", "KEYS"), "\"AB\" is neither a partition letter nor a partition index"},
       {OneVolume(image, dir, "A", "NOPE"), "partition A has no volume named \"NOPE\" (its volumes: \"KEYS\", \"PADS\")"},
       {OneVolume(image, dir, "A", "keys"), "no volume named \"keys\""},
@@ -295,13 +379,8 @@ TEST(ExportCommand, ProgressLineIsClearedBeforeEveryLine) {
 }
 
 // The program itself, as scripts see it.
-int RunProgram(const std::string& arguments, const fs::path& log) {
-  const std::string command = std::string(CARVOX_CLI_PATH) + " " + arguments + " >'" + log.string() + "' 2>&1";
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST(ExportCommand, ProgramExitStatuses) {
+  using clitest::RunProgram;
   const fs::path image = testsupport::BuildImage(KeysDisc());
   const fs::path dir = testsupport::FreshFolder("program");
   const std::string quoted = "'" + image.string() + "'";

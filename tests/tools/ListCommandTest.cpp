@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
 
 #include <nlohmann/json.hpp>
 
-#include "tests/akai/reader/ReaderTestSupport.h"
+#include "tests/tools/CliTestSupport.h"
+#include "tools/cli/ExportCommand.h"
 #include "tools/cli/ListCommand.h"
 
 namespace {
@@ -19,17 +18,10 @@ using akaiimage::VolumeEntry;
 using nlohmann::json;
 using testsupport::Filled;
 
-struct ListRun {
-  int status;
-  std::string out;
-  std::string err;
-};
+using ListRun = clitest::CliRun;
 
 ListRun List(const fs::path& image, bool asJson) {
-  std::ostringstream out;
-  std::ostringstream err;
-  const int status = cli::RunList({image, asJson}, out, err);
-  return {status, out.str(), err.str()};
+  return clitest::Capture([&](std::ostream& out, std::ostream& err) { return cli::RunList({image, asJson}, out, err); });
 }
 
 // Every field of `expected` is in `actual` with the same value; arrays match in length.
@@ -154,33 +146,39 @@ TEST(ListCommand, NotAnAkaiDisc) {
 
 TEST(ListCommand, TruncatedImages) {
   DiscDescription disc = DrumDisc();
-  disc.imageBytes = 2 * 8192 + 100;  // the partition table is cut off
+  disc.imageBytes = 2 * 8192 + 100;  // the partition table is cut off: every disc has one
   const fs::path noTable = testsupport::BuildImage(disc, "no-table");
-  ExpectError(List(noTable, false), noTable, "cannot read the partition table (block 2");
-  EXPECT_NE(List(noTable, false).err.find("truncated"), std::string::npos);
+  ExpectError(List(noTable, false), noTable,
+              "cannot read the partition table: the image is cut short (it ends at byte 16484, before the end of "
+              "block 2)");
 
   disc.imageBytes = 3 * 8192;  // the first directory is cut off
   const fs::path noDirectory = testsupport::BuildImage(disc, "no-directory");
   const ListRun run = List(noDirectory, true);
-  ExpectError(run, noDirectory, "the directory of volume A/DRUMS (block 3");
-  EXPECT_NE(run.err.find("truncated"), std::string::npos);
+  ExpectError(run, noDirectory,
+              "volume A/DRUMS: cannot read its directory: it lies past the end of the image (block 3; the image ends "
+              "at byte 24576): the image is cut short or the volume list is wrong\n");
+
+  // Exporting the volume explains the fault in the same words.
+  const ListRun exported = clitest::Capture([&](std::ostream& out, std::ostream& err) {
+    return cli::RunExport({.image = noDirectory, .outputDir = testsupport::FreshFolder("out"), .partition = "A",
+                           .volumeName = "DRUMS"},
+                          out, err);
+  });
+  EXPECT_EQ(exported.status, 1);
+  EXPECT_EQ(exported.err, run.err);
 }
 
 TEST(ListCommand, CorruptNames) {
   DiscDescription disc = DrumDisc();
   disc.partitions[1].volumes[0].files[0].rawName = akaiimage::RawName{11, 99, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10};
   const fs::path image = testsupport::BuildImage(disc, "bad-name");
-  ExpectError(List(image, false), image, "the directory of volume B/PADS is corrupt");
+  ExpectError(List(image, false), image, "volume B/PADS: cannot read its directory: the data is corrupt");
 }
 
 // The program itself: exit statuses and where its output goes.
-int RunProgram(const std::string& arguments, const fs::path& out) {
-  const std::string command = std::string(CARVOX_CLI_PATH) + " " + arguments + " >" + out.string() + " 2>&1";
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST(ListCommand, ProgramExitStatuses) {
+  using clitest::RunProgram;
   const fs::path folder = testsupport::FreshFolder("program");
   const fs::path image = testsupport::BuildImage(DrumDisc());
   EXPECT_EQ(RunProgram("list --json '" + image.string() + "'", folder / "ok.txt"), 0);

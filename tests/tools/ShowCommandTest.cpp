@@ -86,8 +86,11 @@ TEST(ShowCommand, Errors) {
             std::string::npos)
       << run.err;
 
-  run = Show(image, "KEYS", "LOW");  // a sample, not a program
+  run = Show(image, "KEYS", "LOW");
   EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find(image.string() + ": volume A/KEYS: \"LOW\" is an S1000 sample, not a program\n"),
+            std::string::npos)
+      << run.err;
 
   run = Show(image, "DRUMS", "SPLIT");
   EXPECT_EQ(run.status, 1);

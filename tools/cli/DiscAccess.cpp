@@ -2,22 +2,74 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 
+#include "akai/AkaiException.h"
 #include "akai/DiscSignature.h"
+#include "akai/PartitionTable.h"
 #include "common/ChainedList.h"
-#include "tools/cli/DiscListing.h"
 
 namespace cli {
 namespace {
+
+constexpr uint64_t kBlockSize = AkaiVolumeReader::kBlockSize;
 
 bool AllDigits(const std::string& text) {
   return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
 }
 
-std::string PartitionCountText(int count) {
-  if (count == 0) return "the disc has no readable partitions";
-  return "the disc has " + std::to_string(count) + (count == 1 ? " partition, A" : " partitions, A to ") +
-         (count == 1 ? "" : PartitionLetter(count - 1)) + " (0 to " + std::to_string(count - 1) + ")";
+// "block 7" or "blocks 7 to 9".
+std::string BlocksText(const ReadPlace& place) {
+  const uint64_t last = place.endByte > 0 ? (place.endByte - 1) / kBlockSize : place.firstBlock;
+  if (last <= place.firstBlock) return "block " + std::to_string(place.firstBlock);
+  return "blocks " + std::to_string(place.firstBlock) + " to " + std::to_string(last);
+}
+
+// Why a read at `place` failed. A place past the end of the image is said so; that the
+// image is cut short is said alone only where every disc has data (the partition
+// table): elsewhere the entry that gave the place may just as well be wrong.
+std::string CannotReadText(const ReadPlace* place, uint64_t imageBytes, const std::string& status) {
+  if (place != nullptr && place->endByte > imageBytes) {
+    const std::string ends = "ends at byte " + std::to_string(imageBytes);
+    if (place->namedBy.empty()) {
+      return "the image is cut short (it " + ends + ", before the end of " + BlocksText(*place) + ")";
+    }
+    const bool outside = place->firstBlock * kBlockSize >= imageBytes;
+    return std::string(outside ? "it lies" : "it reaches") + " past the end of the image (" + BlocksText(*place) +
+           "; the image " + ends + "): the image is cut short or " + place->namedBy + " is wrong";
+  }
+  std::string details = place != nullptr ? BlocksText(*place) : "";
+  if (!status.empty()) details += (details.empty() ? "" : ", ") + status;
+  return "the disc cannot be read there" + (details.empty() ? "" : " (" + details + ")");
+}
+
+std::string PartitionCountText(int count, const std::vector<UnreadablePartition>& unreadable) {
+  std::string text = count == 0 ? "the disc has no readable partitions"
+                                : "the disc has " + std::to_string(count) +
+                                      (count == 1 ? " partition, A" : " partitions, A to " + PartitionLetter(count - 1)) +
+                                      " (0 to " + std::to_string(count - 1) + ")";
+  for (const UnreadablePartition& partition : unreadable) text += "; " + DescribeUnreadable(partition) + " cannot be read";
+  return text;
+}
+
+// The table's partitions that ReadPartitions left out. Listed partitions keep their
+// table order, so the table is matched against the list in step.
+std::vector<UnreadablePartition> FindUnreadable(AkaiVolumeReader& reader) {
+  reader.ReadBlock(2);
+  const std::vector<PartitionTableEntry> table = ParsePartitionTable(reader.blockBuffer() + kPartitionTableOffset);
+  const ChainedList<AkaiPartition>& listed = reader.partitions();
+  std::vector<UnreadablePartition> unreadable;
+  int next = 0;
+  for (size_t i = 0; i < table.size(); ++i) {
+    const bool matches = next < listed.Count() && listed.At(next)->startBlock == table[i].startBlock &&
+                         listed.At(next)->sizeBlocks == table[i].sizeBlocks;
+    if (matches) {
+      ++next;
+    } else {
+      unreadable.push_back({static_cast<int>(i), table[i].startBlock, table[i].sizeBlocks});
+    }
+  }
+  return unreadable;
 }
 
 std::string VolumeNamesText(const ChainedList<AkaiVolume>& volumes) {
@@ -46,6 +98,94 @@ int FindVolume(const ChainedList<AkaiVolume>& volumes, const VolumeChoice& choic
 
 }  // namespace
 
+std::string PartitionLetter(int index) { return std::string(1, static_cast<char>('A' + index)); }
+
+bool IsProgram(AkaiFileKind kind) { return kind == S1000Program || kind == S3000Program; }
+
+std::string KindText(AkaiFileKind kind) {
+  switch (kind) {
+    case S1000Program: return "S1000 program";
+    case S3000Program: return "S3000 program";
+    case S1000Sample: return "S1000 sample";
+    case S3000Sample: return "S3000 sample";
+  }
+  return "unknown";
+}
+
+ReadPlace FilePlace(uint16_t partitionStart, uint16_t fileStart, uint32_t length, const std::string& namedBy) {
+  const uint64_t first = uint64_t{partitionStart} + fileStart;
+  return {first, first * kBlockSize + std::max<uint32_t>(length, 1), namedBy};
+}
+
+std::string FailureReason(const std::exception_ptr& failure, uint64_t imageBytes,
+                          const std::optional<ReadPlace>& place) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const AKAIException& e) {
+    switch (e.code) {
+      case 2: return "the data is corrupt (a name or header that cannot be decoded)";
+      case 3: return "it is not in the volume's directory";
+      case 6: return "its loop table contradicts itself";
+      default: return "AKAI error " + std::to_string(e.code);
+    }
+  } catch (const CDReaderException& e) {
+    return CannotReadText(place ? &*place : nullptr, imageBytes, "read status " + std::to_string(e.status));
+  } catch (const ChainedListExeption& e) {
+    return "no such entry (list error " + std::to_string(e.code) + ")";
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "an unknown failure";
+  }
+}
+
+std::string DescribeUnreadable(const UnreadablePartition& partition) {
+  return "partition " + std::to_string(partition.tableIndex + 1) + " of the partition table (start block " +
+         std::to_string(partition.start) + ", " + std::to_string(partition.size) + " blocks)";
+}
+
+std::string UnreadableReason(const UnreadablePartition& partition, uint64_t imageBytes) {
+  const ReadPlace place{partition.start, (uint64_t{partition.start} + 1) * kBlockSize, "the partition table"};
+  return CannotReadText(&place, imageBytes, "");
+}
+
+std::vector<UnreadablePartition> ReadPartitionTable(AkaiVolumeReader& reader, uint64_t imageBytes) {
+  try {
+    reader.ReadPartitions();
+    return FindUnreadable(reader);
+  } catch (...) {
+    throw CommandError("cannot read the partition table: " +
+                       FailureReason(std::current_exception(), imageBytes, ReadPlace{2, 3 * kBlockSize, ""}));
+  }
+}
+
+void ReadVolumeList(AkaiVolumeReader& reader, uint64_t imageBytes, uint16_t partition) {
+  const uint64_t start = reader.partitions().At(partition)->startBlock;
+  try {
+    reader.ReadVolumes(partition);
+  } catch (...) {
+    throw CommandError("partition " + PartitionLetter(partition) + ": cannot read its volume list: " +
+                       FailureReason(std::current_exception(), imageBytes,
+                                     ReadPlace{start, (start + 1) * kBlockSize, "the partition table"}));
+  }
+}
+
+void ReadDirectory(AkaiVolumeReader& reader, uint64_t imageBytes, uint16_t partition, uint16_t volume) {
+  if (reader.currentPartition() != partition || reader.volumes().Count() == 0) {
+    ReadVolumeList(reader, imageBytes, partition);
+  }
+  const AkaiVolume& entry = *reader.volumes().At(volume);
+  const uint64_t block = uint64_t{reader.partitions().At(partition)->startBlock} + entry.dirBlock;
+  const std::string label = PartitionLetter(partition) + "/" + entry.name;
+  try {
+    reader.ReadFiles(partition, volume);
+  } catch (...) {
+    throw CommandError("volume " + label + ": cannot read its directory: " +
+                       FailureReason(std::current_exception(), imageBytes,
+                                     ReadPlace{block, (block + 1) * kBlockSize, "the volume list"}));
+  }
+}
+
 std::string CheckSignature(ImageFileSource& source) {
   uint8_t sector[SectorSource::kSectorSize];
   try {
@@ -60,6 +200,15 @@ std::string CheckSignature(ImageFileSource& source) {
   return "";
 }
 
+OpenedDisc::OpenedDisc(const std::filesystem::path& image) : source_(image), reader_(source_) {
+  if (const std::string problem = CheckSignature(source_); !problem.empty()) throw CommandError(problem);
+  unreadable_ = ReadPartitionTable(reader_, imageBytes());
+}
+
+bool NamesOneVolume(const VolumeChoice& choice) {
+  return !choice.partition.empty() && choice.volumeName.has_value() != choice.volumeIndex.has_value();
+}
+
 VolumeOptions::VolumeOptions(CLI::App& command, std::string& partitionValue) {
   partition = command.add_option("--partition", partitionValue, "Partition letter as listed, or 0-based index");
   name = command.add_option("--volume", nameValue_, "Volume name exactly as listed");
@@ -67,53 +216,36 @@ VolumeOptions::VolumeOptions(CLI::App& command, std::string& partitionValue) {
   name->excludes(index);
 }
 
-VolumeChoice VolumeOptions::Choice(const std::string& partitionValue) const {
-  VolumeChoice choice{partitionValue, std::nullopt, std::nullopt};
-  if (name->count() > 0) choice.volumeName = nameValue_;
-  if (index->count() > 0) choice.volumeIndex = indexValue_;
-  return choice;
-}
-
-OpenedDisc::OpenedDisc(const std::filesystem::path& image) : source_(image), reader_(source_) {
-  if (const std::string problem = CheckSignature(source_); !problem.empty()) throw CommandError(problem);
-  try {
-    reader_.ReadPartitions();
-  } catch (...) {
-    throw CommandError("cannot read the partition table: " +
-                       FailureReason(std::current_exception(), source_, 3 * AkaiVolumeReader::kBlockSize));
-  }
+void VolumeOptions::Apply(std::optional<std::string>& volumeName, std::optional<int>& volumeIndex) const {
+  if (name->count() > 0) volumeName = nameValue_;
+  if (index->count() > 0) volumeIndex = indexValue_;
 }
 
 uint16_t ResolvePartition(OpenedDisc& disc, const std::string& choice) {
-  const int count = disc.reader().partitions().Count();
-  int index = -1;
+  const uint64_t count = static_cast<uint64_t>(disc.reader().partitions().Count());
+  uint64_t index = std::numeric_limits<uint64_t>::max();  // no partition, unless the choice names one
   if (AllDigits(choice)) {
-    index = choice.size() <= 3 ? std::stoi(choice) : count;
+    // Leading zeros are fine; a number too large for 64 bits leaves `index` as it is.
+    std::from_chars(choice.data(), choice.data() + choice.size(), index);
   } else if (choice.size() == 1) {
-    index = static_cast<unsigned char>(choice[0]) - 'A';
+    if (choice[0] >= 'A') index = static_cast<unsigned char>(choice[0]) - uint64_t{'A'};
   } else {
     throw CommandError("\"" + choice + "\" is neither a partition letter nor a partition index");
   }
-  if (index < 0 || index >= count) {
-    throw CommandError("there is no partition \"" + choice + "\": " + PartitionCountText(count));
+  if (index >= count) {
+    throw CommandError("there is no partition \"" + choice + "\": " +
+                       PartitionCountText(static_cast<int>(count), disc.unreadable()));
   }
   return static_cast<uint16_t>(index);
 }
 
 SelectedVolume SelectVolume(OpenedDisc& disc, const VolumeChoice& choice) {
-  AkaiVolumeReader& reader = disc.reader();
   const uint16_t partition = ResolvePartition(disc, choice.partition);
   const std::string letter = PartitionLetter(partition);
-  try {
-    reader.ReadVolumes(partition);
-  } catch (...) {
-    const uint64_t start = reader.partitions().At(partition)->startBlock;
-    throw CommandError("cannot read the volume list of partition " + letter + ": " +
-                       FailureReason(std::current_exception(), disc.source(),
-                                     (start + 1) * AkaiVolumeReader::kBlockSize));
-  }
-  const int volume = FindVolume(reader.volumes(), choice, letter);
-  return {partition, static_cast<uint16_t>(volume), letter + "/" + reader.volumes().At(volume)->name};
+  disc.ReadVolumes(partition);
+  const ChainedList<AkaiVolume>& volumes = disc.reader().volumes();
+  const int volume = FindVolume(volumes, choice, letter);
+  return {partition, static_cast<uint16_t>(volume), letter + "/" + volumes.At(volume)->name};
 }
 
 int ReportFailures(const std::filesystem::path& image, std::ostream& err, const std::function<int()>& command) {
@@ -128,31 +260,6 @@ int ReportFailures(const std::filesystem::path& image, std::ostream& err, const 
     err << kProgram << ": " << image.string() << ": the disc structure cannot be read\n";
   }
   return kExitFailure;
-}
-
-std::string FailureReason(const std::exception_ptr& failure, const ImageFileSource& source, uint64_t endByte) {
-  try {
-    std::rethrow_exception(failure);
-  } catch (const AKAIException& e) {
-    switch (e.code) {
-      case 2: return "the data is corrupt (a name or header that cannot be decoded)";
-      case 3: return "it is not in the volume's directory";
-      case 6: return "its loop table contradicts itself";
-      default: return "AKAI error " + std::to_string(e.code);
-    }
-  } catch (const CDReaderException& e) {
-    std::string reason = "the disc cannot be read there (read status " + std::to_string(e.status) + ")";
-    if (endByte > source.sizeBytes()) {
-      reason += "; the image is truncated (it ends at byte " + std::to_string(source.sizeBytes()) + ")";
-    }
-    return reason;
-  } catch (const ChainedListExeption& e) {
-    return "no such entry (list error " + std::to_string(e.code) + ")";
-  } catch (const std::exception& e) {
-    return e.what();
-  } catch (...) {
-    return "an unknown failure";
-  }
 }
 
 }  // namespace cli

@@ -1,18 +1,22 @@
 #pragma once
-// What the subcommands share: opening an image as an AKAI disc, choosing a partition
-// and volume the way users name them, and explaining the reader's failures in words.
+// What the subcommands share: opening an image as an AKAI disc, reading its partition
+// table, volume lists and directories, choosing a partition and volume the way users
+// name them, and explaining the reader's failures in words (one wording per fault).
 
 #include <cstdint>
 #include <exception>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
+#include "akai/AkaiRecords.h"
 #include "akai/AkaiVolumeReader.h"
 #include "akai/ImageFileSource.h"
 
@@ -33,6 +37,57 @@ class CommandError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The length of the disc behind a reader whose source is not an image file: reads past
+// the end cannot be told from other read errors.
+inline constexpr uint64_t kUnknownLength = std::numeric_limits<uint64_t>::max();
+
+// 'A' + position in the list of readable partitions, running on past 'Z'.
+std::string PartitionLetter(int index);
+
+bool IsProgram(AkaiFileKind kind);
+// "S1000 program", "S3000 sample", ...
+std::string KindText(AkaiFileKind kind);
+
+// Where a read was aimed, to explain one that failed.
+struct ReadPlace {
+  uint64_t firstBlock = 0;  // absolute block
+  uint64_t endByte = 0;     // the byte after the last one wanted
+  // What gave the place ("the directory entry"); empty for a place every disc has
+  // (the partition table), so that a read past the end proves the image cut short.
+  std::string namedBy;
+};
+
+// The place of a file of `length` bytes starting at `fileStart` of a partition.
+ReadPlace FilePlace(uint16_t partitionStart, uint16_t fileStart, uint32_t length, const std::string& namedBy);
+
+// The reason a load or read failed, for messages: AKAI errors by code, read errors with
+// their status, or, when `place` reaches past the end of the image, that it does.
+// Never throws.
+std::string FailureReason(const std::exception_ptr& failure, uint64_t imageBytes,
+                          const std::optional<ReadPlace>& place = std::nullopt);
+
+// A partition the table names whose first block could not be read.
+struct UnreadablePartition {
+  int tableIndex = 0;  // 0-based position in the partition table
+  uint16_t start = 0;
+  uint16_t size = 0;
+};
+
+// "partition 3 of the partition table (start block 150, 200 blocks)"
+std::string DescribeUnreadable(const UnreadablePartition& partition);
+// Why it cannot be read, in the words FailureReason uses.
+std::string UnreadableReason(const UnreadablePartition& partition, uint64_t imageBytes);
+
+// The structure reads of the reader, their failures thrown as CommandError naming
+// what was being read and why it failed.
+// Reads the partition table; returns the partitions it names that were left out.
+std::vector<UnreadablePartition> ReadPartitionTable(AkaiVolumeReader& reader, uint64_t imageBytes);
+// "partition A: cannot read its volume list: ..."
+void ReadVolumeList(AkaiVolumeReader& reader, uint64_t imageBytes, uint16_t partition);
+// "volume A/NAME: cannot read its directory: ..." (the partition's volume list is read
+// first when the reader does not hold it).
+void ReadDirectory(AkaiVolumeReader& reader, uint64_t imageBytes, uint16_t partition, uint16_t volume);
+
 // Reads sector 0 and applies the signature test. Returns an error text, or "" for an
 // AKAI disc.
 std::string CheckSignature(ImageFileSource& source);
@@ -44,11 +99,17 @@ class OpenedDisc {
  public:
   explicit OpenedDisc(const std::filesystem::path& image);
   AkaiVolumeReader& reader() { return reader_; }
-  const ImageFileSource& source() const { return source_; }
+  uint64_t imageBytes() const { return source_.sizeBytes(); }
+  // The partitions of the table that the reader left out, in table order.
+  const std::vector<UnreadablePartition>& unreadable() const { return unreadable_; }
+
+  void ReadVolumes(uint16_t partition) { ReadVolumeList(reader_, imageBytes(), partition); }
+  void ReadFiles(uint16_t partition, uint16_t volume) { ReadDirectory(reader_, imageBytes(), partition, volume); }
 
  private:
   ImageFileSource source_;
   AkaiVolumeReader reader_;
+  std::vector<UnreadablePartition> unreadable_;
 };
 
 // How the user names a volume: partition letter (as listed, case-sensitive) or 0-based
@@ -59,14 +120,17 @@ struct VolumeChoice {
   std::optional<int> volumeIndex;
 };
 
+// Whether the choice names one volume: a partition and either a name or an index.
+bool NamesOneVolume(const VolumeChoice& choice);
+
 // The options that choose a volume on a subcommand's command line: --partition (added
 // by the caller, which decides whether it is required), --volume and --volume-index.
 // Lives as long as the command line is parsed and run.
 class VolumeOptions {
  public:
   explicit VolumeOptions(CLI::App& command, std::string& partition);
-  // What the command line gave, once it is parsed.
-  VolumeChoice Choice(const std::string& partition) const;
+  // Copies what the command line gave for --volume and --volume-index, once parsed.
+  void Apply(std::optional<std::string>& volumeName, std::optional<int>& volumeIndex) const;
 
   CLI::Option* partition = nullptr;
   CLI::Option* name = nullptr;
@@ -91,11 +155,5 @@ SelectedVolume SelectVolume(OpenedDisc& disc, const VolumeChoice& choice);
 // Runs `command` and turns whatever escapes it into one error line on `err` naming
 // `image`. Returns the command's status, or kExitFailure when it threw.
 int ReportFailures(const std::filesystem::path& image, std::ostream& err, const std::function<int()>& command);
-
-// The reason a load or read failed, for messages: AKAI errors by code, read errors
-// with their status (and "the image is truncated" when `endByte`, the end of what was
-// being read, lies past the end of the image). Never throws.
-std::string FailureReason(const std::exception_ptr& failure, const ImageFileSource& source,
-                          uint64_t endByte = 0);
 
 }  // namespace cli

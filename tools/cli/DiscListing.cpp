@@ -1,77 +1,34 @@
 #include "tools/cli/DiscListing.h"
 
+#include <algorithm>
 #include <iomanip>
-
-#include "akai/PartitionTable.h"
+#include <utility>
 
 namespace cli {
 namespace {
 
-// Runs one read of the reader and turns its failures into a ListingError that names
-// the structure being read.
-template <typename Read>
-void ReadOrExplain(Read read, const std::string& what, uint32_t block) {
-  try {
-    read();
-  } catch (const CDReaderException& e) {
-    throw ListingError("cannot read " + what + " (block " + std::to_string(block) + ", status " +
-                           std::to_string(e.status) + ")",
-                       block, true);
-  } catch (const AKAIException&) {
-    throw ListingError(what + " is corrupt: it holds a name that is not AKAI text", block, false);
-  }
-}
-
-// The table's partitions that ReadPartitions left out. Listed partitions keep their
-// table order, so the table is matched against the list in step.
-std::vector<UnreadablePartition> FindUnreadable(AkaiVolumeReader& reader) {
-  reader.ReadBlock(2);
-  const std::vector<PartitionTableEntry> table = ParsePartitionTable(reader.blockBuffer() + kPartitionTableOffset);
-  const ChainedList<AkaiPartition>& listed = reader.partitions();
-  std::vector<UnreadablePartition> unreadable;
-  int next = 0;
-  for (size_t i = 0; i < table.size(); ++i) {
-    const bool matches = next < listed.Count() && listed.At(next)->startBlock == table[i].startBlock &&
-                         listed.At(next)->sizeBlocks == table[i].sizeBlocks;
-    if (matches) {
-      ++next;
-    } else {
-      unreadable.push_back({static_cast<int>(i), table[i].startBlock, table[i].sizeBlocks});
-    }
-  }
-  return unreadable;
-}
-
-PartitionListing ListPartition(AkaiVolumeReader& reader, uint16_t index) {
+PartitionListing ListPartition(AkaiVolumeReader& reader, uint64_t imageBytes, uint16_t index) {
   const AkaiPartition partition = *reader.partitions().At(index);
   PartitionListing listing{PartitionLetter(index), partition.startBlock, partition.sizeBlocks, {}};
-  ReadOrExplain([&] { reader.ReadVolumes(index); }, "the volume list of partition " + listing.letter,
-                partition.startBlock);
+  ReadVolumeList(reader, imageBytes, index);
   const int volumeCount = reader.volumes().Count();
   for (int v = 0; v < volumeCount; ++v) {
-    // ReadFiles keeps the volume list of this partition, so the copy stays valid.
-    const AkaiVolume volume = *reader.volumes().At(v);
-    const uint32_t dirBlock = uint32_t{partition.startBlock} + volume.dirBlock;
-    ReadOrExplain([&] { reader.ReadFiles(index, static_cast<uint16_t>(v)); },
-                  "the directory of volume " + listing.letter + "/" + volume.name, dirBlock);
-    listing.volumes.push_back({volume.name, ListFiles(reader)});
+    // ReadFiles keeps the volume list of this partition, so the name stays valid.
+    ReadDirectory(reader, imageBytes, index, static_cast<uint16_t>(v));
+    listing.volumes.push_back({reader.volumes().At(v)->name, ListFiles(reader)});
   }
   return listing;
 }
 
-std::string KindText(AkaiFileKind kind) {
-  switch (kind) {
-    case S1000Program: return "S1000 program";
-    case S3000Program: return "S3000 program";
-    case S1000Sample: return "S1000 sample";
-    case S3000Sample: return "S3000 sample";
-  }
-  return "unknown";
+DiscListing ListPartitions(AkaiVolumeReader& reader, uint64_t imageBytes, std::vector<UnreadablePartition> unreadable) {
+  DiscListing listing;
+  listing.unreadable = std::move(unreadable);
+  const int count = reader.partitions().Count();
+  for (int p = 0; p < count; ++p) listing.partitions.push_back(ListPartition(reader, imageBytes, static_cast<uint16_t>(p)));
+  return listing;
 }
 
 }  // namespace
-
-std::string PartitionLetter(int index) { return std::string(1, static_cast<char>('A' + index)); }
 
 const char* KindName(AkaiFileKind kind) {
   switch (kind) {
@@ -93,13 +50,17 @@ std::vector<FileListing> ListFiles(const AkaiVolumeReader& reader) {
   return files;
 }
 
+const FileListing* FindItem(const std::vector<FileListing>& files, const std::string& name, bool program) {
+  const auto found = std::find_if(files.begin(), files.end(), [&](const FileListing& file) {
+    return file.name == name && IsProgram(file.kind) == program;
+  });
+  return found == files.end() ? nullptr : &*found;
+}
+
+DiscListing ListDisc(OpenedDisc& disc) { return ListPartitions(disc.reader(), disc.imageBytes(), disc.unreadable()); }
+
 DiscListing ListDisc(AkaiVolumeReader& reader) {
-  DiscListing listing;
-  ReadOrExplain([&] { reader.ReadPartitions(); }, "the partition table", 2);
-  ReadOrExplain([&] { listing.unreadable = FindUnreadable(reader); }, "the partition table", 2);
-  const int count = reader.partitions().Count();
-  for (int p = 0; p < count; ++p) listing.partitions.push_back(ListPartition(reader, static_cast<uint16_t>(p)));
-  return listing;
+  return ListPartitions(reader, kUnknownLength, ReadPartitionTable(reader, kUnknownLength));
 }
 
 nlohmann::ordered_json ToJson(const DiscListing& listing) {

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <ostream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -13,6 +12,7 @@
 
 #include "akai/AkaiRecords.h"
 #include "akai/AkaiVolumeReader.h"
+#include "tools/cli/DiscAccess.h"
 
 namespace cli {
 
@@ -35,40 +35,24 @@ struct PartitionListing {
   std::vector<VolumeListing> volumes;
 };
 
-// A partition the table names whose first block could not be read.
-struct UnreadablePartition {
-  int tableIndex = 0;  // 0-based position in the partition table
-  uint16_t start = 0;
-  uint16_t size = 0;
-};
-
 struct DiscListing {
   std::vector<PartitionListing> partitions;
   std::vector<UnreadablePartition> unreadable;
 };
 
-// A listing that stopped: `what` says which structure (and `block` where) could not
-// be read or decoded.
-class ListingError : public std::runtime_error {
- public:
-  ListingError(const std::string& what, uint32_t block, bool readFailed)
-      : std::runtime_error(what), block_(block), readFailed_(readFailed) {}
-  uint32_t block() const { return block_; }
-  // True for a failed read, false for data that does not decode.
-  bool readFailed() const { return readFailed_; }
-
- private:
-  uint32_t block_;
-  bool readFailed_;
-};
-
-std::string PartitionLetter(int index);
+// The kind as the JSON listing names it ("S1000Program", ...).
 const char* KindName(AkaiFileKind kind);
 
 // The programs and samples of the directory the reader holds (after ReadFiles).
 std::vector<FileListing> ListFiles(const AkaiVolumeReader& reader);
 
-// Reads the whole structure of the disc behind `reader`. Throws ListingError.
+// The first entry named `name` (as listed) of a program (`program`) or a sample, or null.
+const FileListing* FindItem(const std::vector<FileListing>& files, const std::string& name, bool program);
+
+// Reads the whole structure of the opened disc. Throws CommandError.
+DiscListing ListDisc(OpenedDisc& disc);
+// The same for a reader over any source (its partition table is read first); reads
+// past the end of the disc cannot be told from other read errors there.
 DiscListing ListDisc(AkaiVolumeReader& reader);
 
 // {"partitions": [{"letter", "start", "size", "volumes": [{"name", "files": [{"name",

@@ -2,8 +2,11 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -19,8 +22,6 @@ namespace cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-bool IsProgram(AkaiFileKind kind) { return kind == S1000Program || kind == S3000Program; }
 
 // One volume to export and the folder its files go to.
 struct VolumeJob {
@@ -86,16 +87,20 @@ class ExportRun {
   int Run();
 
  private:
+  // What a failure leaves out of the run, counted apart for the summary.
+  enum class Failed { Item, Volume, Partition };
+
   std::vector<VolumeJob> PlanOneVolume();
   std::vector<VolumeJob> PlanAllVolumes();
   void PlanPartition(uint16_t partition, std::vector<VolumeJob>& jobs);
-  std::string ReadDirectory(VolumeJob& job);
+  void ReadItems(VolumeJob& job);
+  void PrepareOutputFolder() const;
   void ExportVolume(const VolumeJob& job, ProgressLine& progress);
   void ExportSample(const VolumeJob& job, const FileListing& item);
   void ExportProgram(const VolumeJob& job, const FileListing& item, ProgressLine& progress);
-  void Fail(const std::string& what, const std::string& reason);
+  void Fail(Failed what, const std::string& text);
   void Wrote(const fs::path& path);
-  uint64_t EndOfFile(const VolumeJob& job, const FileListing& item) const;
+  void PrintSummary();
 
   const ExportOptions& options_;
   OpenedDisc& disc_;
@@ -106,11 +111,23 @@ class ExportRun {
   std::unique_ptr<SoundBankBuilder> builder_;
   int samples_ = 0;
   int banks_ = 0;
-  int failures_ = 0;
+  int volumes_ = 0;  // whose folder was made
+  int failedItems_ = 0;
+  int failedVolumes_ = 0;
+  int failedPartitions_ = 0;
 };
 
+// "1 sample", "2 banks".
+std::string Count(int count, const std::string& noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 int ExportRun::Run() {
-  std::vector<VolumeJob> jobs = options_.all ? PlanAllVolumes() : PlanOneVolume();
+  // A volume that cannot be found leaves no folder behind; with --all the folder is
+  // checked before the disc's own failures are reported one by one.
+  std::vector<VolumeJob> jobs = options_.all ? std::vector<VolumeJob>() : PlanOneVolume();
+  PrepareOutputFolder();
+  if (options_.all) jobs = PlanAllVolumes();
   int total = 0;
   for (const VolumeJob& job : jobs) total += static_cast<int>(job.items.size());
   ProgressLine progress(err_, options_.progress, total);
@@ -119,25 +136,38 @@ int ExportRun::Run() {
   for (const VolumeJob& job : jobs) ExportVolume(job, progress);
   progress.Clear();
   progress_ = nullptr;
-  out_ << "Exported " << samples_ << (samples_ == 1 ? " sample" : " samples") << " and " << banks_
-       << (banks_ == 1 ? " bank" : " banks") << " from " << jobs.size() << (jobs.size() == 1 ? " volume" : " volumes")
-       << " into " << options_.outputDir.string();
-  if (failures_ > 0) out_ << "; " << failures_ << (failures_ == 1 ? " item" : " items") << " failed";
-  out_ << ".\n";
-  return failures_ > 0 ? kExitPartialFailure : kExitSuccess;
+  PrintSummary();
+  return failedItems_ + failedVolumes_ + failedPartitions_ > 0 ? kExitPartialFailure : kExitSuccess;
+}
+
+void ExportRun::PrintSummary() {
+  out_ << "Exported " << Count(samples_, "sample") << " and " << Count(banks_, "bank") << " from "
+       << Count(volumes_, "volume") << " into " << options_.outputDir.string();
+  std::vector<std::string> failed;
+  if (failedItems_ > 0) failed.push_back(Count(failedItems_, "item"));
+  if (failedVolumes_ > 0) failed.push_back(Count(failedVolumes_, "volume"));
+  if (failedPartitions_ > 0) failed.push_back(Count(failedPartitions_, "partition"));
+  for (size_t i = 0; i < failed.size(); ++i) {
+    out_ << (i == 0 ? "; " : i + 1 == failed.size() ? " and " : ", ") << failed[i];
+  }
+  out_ << (failed.empty() ? ".\n" : " failed.\n");
 }
 
 std::vector<VolumeJob> ExportRun::PlanOneVolume() {
   const SelectedVolume selected =
       SelectVolume(disc_, {options_.partition, options_.volumeName, options_.volumeIndex});
   VolumeJob job{selected.partition, selected.volume, selected.label, options_.outputDir, {}};
-  if (const std::string problem = ReadDirectory(job); !problem.empty()) {
-    throw CommandError("volume " + job.label + ": cannot read its directory: " + problem);
-  }
+  ReadItems(job);
   return {job};
 }
 
+// Every partition of the table that cannot be read is reported, then the readable
+// ones are planned.
 std::vector<VolumeJob> ExportRun::PlanAllVolumes() {
+  for (const UnreadablePartition& partition : disc_.unreadable()) {
+    Fail(Failed::Partition,
+         DescribeUnreadable(partition) + " cannot be read: " + UnreadableReason(partition, disc_.imageBytes()));
+  }
   std::vector<VolumeJob> jobs;
   const int partitions = disc_.reader().partitions().Count();
   for (int p = 0; p < partitions; ++p) PlanPartition(static_cast<uint16_t>(p), jobs);
@@ -148,51 +178,60 @@ std::vector<VolumeJob> ExportRun::PlanAllVolumes() {
 // and counted as failed, and the rest of the disc is still exported.
 void ExportRun::PlanPartition(uint16_t partition, std::vector<VolumeJob>& jobs) {
   AkaiVolumeReader& reader = disc_.reader();
-  const std::string letter = PartitionLetter(partition);
   try {
-    reader.ReadVolumes(partition);
-  } catch (...) {
-    const uint64_t start = reader.partitions().At(partition)->startBlock;
-    Fail("partition " + letter, "cannot read its volume list: " +
-                                    FailureReason(std::current_exception(), disc_.source(),
-                                                  (start + 1) * AkaiVolumeReader::kBlockSize));
+    disc_.ReadVolumes(partition);
+  } catch (const CommandError& error) {
+    Fail(Failed::Partition, error.what());
     return;
   }
   std::vector<std::string> names;
   for (int v = 0; v < reader.volumes().Count(); ++v) names.push_back(reader.volumes().At(v)->name);
   const std::vector<std::string> folders = VolumeFolderNames(names);
   const fs::path partitionFolder = options_.outputDir / PartitionFolderName(partition);
+  const std::string letter = PartitionLetter(partition);
   for (size_t v = 0; v < names.size(); ++v) {
     VolumeJob job{partition, static_cast<uint16_t>(v), letter + "/" + names[v], partitionFolder / folders[v], {}};
-    if (const std::string problem = ReadDirectory(job); !problem.empty()) {
-      Fail("volume " + job.label, "cannot read its directory: " + problem);
-    } else {
-      jobs.push_back(std::move(job));
+    try {
+      ReadItems(job);
+    } catch (const CommandError& error) {
+      Fail(Failed::Volume, error.what());
+      continue;
     }
+    jobs.push_back(std::move(job));
   }
 }
 
-// Reads the job's directory and lists its items. Returns "" or why it cannot be read.
-std::string ExportRun::ReadDirectory(VolumeJob& job) {
-  AkaiVolumeReader& reader = disc_.reader();
-  const uint64_t block =
-      uint64_t{reader.partitions().At(job.partition)->startBlock} + reader.volumes().At(job.volume)->dirBlock;
-  try {
-    reader.ReadFiles(job.partition, job.volume);
-  } catch (...) {
-    return FailureReason(std::current_exception(), disc_.source(), (block + 1) * AkaiVolumeReader::kBlockSize);
+// Reads the job's directory and lists its items. Throws CommandError.
+void ExportRun::ReadItems(VolumeJob& job) {
+  disc_.ReadFiles(job.partition, job.volume);
+  job.items = ExportItems(disc_.reader(), !options_.noSf2);
+}
+
+// Makes the output folder and checks that files can be made in it, so that a folder
+// that cannot be used fails the run once, not once per item. Throws CommandError.
+void ExportRun::PrepareOutputFolder() const {
+  const fs::path& folder = options_.outputDir;
+  const std::string failure = "cannot use the output folder " + folder.string() + ": ";
+  std::error_code error;
+  if (fs::exists(folder, error) && !fs::is_directory(folder, error)) {
+    throw CommandError(failure + "it is a file, not a folder");
   }
-  job.items = ExportItems(reader, !options_.noSf2);
-  return "";
+  fs::create_directories(folder, error);
+  if (error) throw CommandError(failure + "it cannot be created (" + error.message() + ")");
+  if (access(folder.c_str(), W_OK | X_OK) != 0) {
+    throw CommandError(failure + "it cannot be written (" + std::strerror(errno) + ")");
+  }
 }
 
 void ExportRun::ExportVolume(const VolumeJob& job, ProgressLine& progress) {
   std::error_code error;
   fs::create_directories(job.folder, error);
   if (error) {
-    Fail("volume " + job.label, "cannot create the folder " + job.folder.string() + ": " + error.message());
+    Fail(Failed::Volume, "volume " + job.label + ": cannot create the folder " + job.folder.string() + ": " +
+                             error.message());
     return;
   }
+  ++volumes_;
   for (const FileListing& item : job.items) {
     progress.Item(job.label + "/" + item.name);
     if (IsProgram(item.kind)) {
@@ -209,12 +248,14 @@ void ExportRun::ExportSample(const VolumeJob& job, const FileListing& item) {
   try {
     reader.LoadSample(job.partition, job.volume, item.name.c_str(), true);
     if (!WriteWavFile(reader.sample(), path, options_.normalize)) {
-      Fail(job.label + "/" + item.name, "could not write " + path.string());
+      Fail(Failed::Item, job.label + "/" + item.name + ": could not write " + path.string());
       return;
     }
   } catch (...) {
-    Fail(job.label + "/" + item.name,
-         "cannot load the sample: " + FailureReason(std::current_exception(), disc_.source(), EndOfFile(job, item)));
+    const uint16_t start = disc_.reader().partitions().At(job.partition)->startBlock;
+    Fail(Failed::Item, job.label + "/" + item.name + ": cannot load the sample: " +
+                           FailureReason(std::current_exception(), disc_.imageBytes(),
+                                         FilePlace(start, item.start, item.size, "its directory entry")));
     return;
   }
   ++samples_;
@@ -229,28 +270,22 @@ void ExportRun::ExportProgram(const VolumeJob& job, const FileListing& item, Pro
   }
   const fs::path path = job.folder / (ExportBaseName(item.name) + ".sf2");
   if (builder_->BuildSoundBank(disc_.reader(), job.partition, job.volume, item.name.c_str(), path, &progress) != 1) {
-    Fail(job.label + "/" + item.name, "the bank was not written (see above)");
+    Fail(Failed::Item, job.label + "/" + item.name + ": the bank was not written (see above)");
     return;
   }
   ++banks_;
   Wrote(path);
 }
 
-void ExportRun::Fail(const std::string& what, const std::string& reason) {
+void ExportRun::Fail(Failed what, const std::string& text) {
   if (progress_) progress_->Clear();
-  err_ << kProgram << ": " << options_.image.string() << ": " << what << ": " << reason << "\n";
-  ++failures_;
+  err_ << kProgram << ": " << options_.image.string() << ": " << text << "\n";
+  ++(what == Failed::Item ? failedItems_ : what == Failed::Volume ? failedVolumes_ : failedPartitions_);
 }
 
 void ExportRun::Wrote(const fs::path& path) {
   progress_->Clear();
   out_ << "wrote " << path.string() << "\n";
-}
-
-// The byte after the file's last byte on the image, to tell a cut-off image.
-uint64_t ExportRun::EndOfFile(const VolumeJob& job, const FileListing& item) const {
-  const uint64_t start = uint64_t{disc_.reader().partitions().At(job.partition)->startBlock} + item.start;
-  return start * AkaiVolumeReader::kBlockSize + item.size;
 }
 
 std::string CheckOptions(const ExportOptions& options) {
@@ -261,7 +296,7 @@ std::string CheckOptions(const ExportOptions& options) {
     }
     return "";
   }
-  if (options.partition.empty() || options.volumeName.has_value() == options.volumeIndex.has_value()) {
+  if (!NamesOneVolume({options.partition, options.volumeName, options.volumeIndex})) {
     return "give --partition P with either --volume NAME or --volume-index N, or --all";
   }
   return "";
@@ -293,9 +328,7 @@ void AddExportCommand(CLI::App& app, int& exitStatus) {
   command->add_flag("--normalize", options->normalize, "Peak-normalize the WAV files");
   command->add_flag("--no-sf2", options->noSf2, "Write no SoundFont banks for the programs");
   command->callback([options, volume, &exitStatus] {
-    const VolumeChoice choice = volume->Choice(options->partition);
-    options->volumeName = choice.volumeName;
-    options->volumeIndex = choice.volumeIndex;
+    volume->Apply(options->volumeName, options->volumeIndex);
     options->progress = isatty(STDERR_FILENO) != 0;
     exitStatus = RunExport(*options, std::cout, std::cerr);
   });

@@ -34,8 +34,8 @@ struct ExportOptions {
 // errors, failed items and the bank builder's warnings on `err` (its message boxes go
 // through the installed prompt). Returns the exit status: 0 when everything was
 // written, 1 when nothing could be exported (bad options, an image that cannot be
-// read, no such partition or volume), 2 when the run went through but some item or
-// volume failed.
+// read, no such partition or volume, an output folder that cannot be made or written),
+// 2 when the run went through but some item, volume or partition failed.
 int RunExport(const ExportOptions& options, std::ostream& out, std::ostream& err);
 
 // Adds the `export` subcommand to `app`; its exit status lands in `exitStatus`.

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "export/SoundBankBuilder.h"
 #include "tools/cli/DiscAccess.h"
@@ -10,23 +13,10 @@
 namespace cli {
 namespace {
 
-constexpr uint16_t kSampleModesGenerator = 54;
-constexpr uint16_t kCoarseTuneGenerator = 51;
-constexpr uint16_t kFineTuneGenerator = 52;
-
 int16_t GeneratorAmount(const SoundBankBuilder::ZoneGenerators& generators, uint16_t id) {
   const auto found =
       std::find_if(generators.begin(), generators.end(), [id](const SFGenRecord& g) { return g.id == id; });
   return found == generators.end() ? 0 : static_cast<int16_t>(found->amount);
-}
-
-std::string KindOf(const AkaiVolumeReader& reader, const std::string& program) {
-  for (const FileListing& file : ListFiles(reader)) {
-    if (file.name == program && (file.kind == S1000Program || file.kind == S3000Program)) {
-      return file.kind == S1000Program ? "S1000 program" : "S3000 program";
-    }
-  }
-  return "program";
 }
 
 void PrintSample(const AkaiSample& sample, std::ostream& out) {
@@ -44,26 +34,30 @@ void PrintSample(const AkaiSample& sample, std::ostream& out) {
 
 class ProgramPrinter {
  public:
-  ProgramPrinter(OpenedDisc& disc, const SelectedVolume& volume, std::ostream& out)
-      : disc_(disc), volume_(volume), out_(out) {}
+  ProgramPrinter(OpenedDisc& disc, const SelectedVolume& volume, std::vector<FileListing> files, std::ostream& out)
+      : disc_(disc), volume_(volume), files_(std::move(files)), out_(out) {}
 
-  // Returns whether every zone's sample could be loaded.
-  bool Print();
+  // Prints the program the reader holds, listed as `listedName`. Returns whether every
+  // zone's sample could be loaded.
+  bool Print(const std::string& listedName);
+  std::optional<ReadPlace> PlaceOf(const std::string& name, bool program) const;
 
  private:
   void PrintZone(const AkaiKeygroup& keygroup, uint32_t z);
 
   OpenedDisc& disc_;
   const SelectedVolume& volume_;
+  const std::vector<FileListing> files_;  // the volume's directory
   std::ostream& out_;
   bool allLoaded_ = true;
 };
 
-bool ProgramPrinter::Print() {
+bool ProgramPrinter::Print(const std::string& listedName) {
   // LoadSample replaces only the reader's sample: the program stays valid meanwhile.
   const AkaiProgram& program = disc_.reader().program();
   const int keygroups = program.keygroups.Count();
-  out_ << "Program " << program.name << " (" << KindOf(disc_.reader(), program.name) << ") in volume "
+  const FileListing* listed = FindItem(files_, listedName, true);
+  out_ << "Program " << program.name << " (" << (listed ? KindText(listed->kind) : "program") << ") in volume "
        << volume_.label << ": " << keygroups << (keygroups == 1 ? " keygroup" : " keygroups");
   if (keygroups < program.keygroupCount) {
     out_ << " (its header names " << int{program.keygroupCount} << "; the rest cannot be read)";
@@ -90,25 +84,48 @@ void ProgramPrinter::PrintZone(const AkaiKeygroup& keygroup, uint32_t z) {
     PrintSample(reader.sample(), out_);
     const SoundBankBuilder::ZoneGenerators generators =
         ZoneGeneratorsFor(reader.program(), keygroup, z, reader.sample());
-    out_ << "        in a bank: coarse tune " << GeneratorAmount(generators, kCoarseTuneGenerator)
-         << " semitones, fine tune " << GeneratorAmount(generators, kFineTuneGenerator) << " cents, "
-         << (GeneratorAmount(generators, kSampleModesGenerator) != 0 ? "looped" : "not looped") << "\n";
+    out_ << "        in a bank: coarse tune " << GeneratorAmount(generators, sf2::kCoarseTune) << " semitones, fine tune "
+         << GeneratorAmount(generators, sf2::kFineTune) << " cents, "
+         << (GeneratorAmount(generators, sf2::kSampleModes) != 0 ? "looped" : "not looped") << "\n";
   } catch (...) {
-    out_ << "        sample: cannot be loaded: " << FailureReason(std::current_exception(), disc_.source()) << "\n";
+    out_ << "        sample: cannot be loaded: "
+         << FailureReason(std::current_exception(), disc_.imageBytes(), PlaceOf(zone.sampleName, false)) << "\n";
     allLoaded_ = false;
   }
 }
 
-int Show(const ShowOptions& options, std::ostream& out, std::ostream& err) {
+// Where the volume's first item of that name and kind lies, to explain a failed read.
+std::optional<ReadPlace> ProgramPrinter::PlaceOf(const std::string& name, bool program) const {
+  const FileListing* item = FindItem(files_, name, program);
+  if (item == nullptr) return std::nullopt;
+  const uint16_t start = disc_.reader().partitions().At(volume_.partition)->startBlock;
+  return FilePlace(start, item->start, item->size, "its directory entry");
+}
+
+// The volume's directory, where `name` must be a program: a sample of that name is
+// said to be one.
+std::vector<FileListing> ProgramDirectory(OpenedDisc& disc, const SelectedVolume& volume, const std::string& name) {
+  disc.ReadFiles(volume.partition, volume.volume);
+  std::vector<FileListing> files = ListFiles(disc.reader());
+  const FileListing* sample = FindItem(files, name, false);
+  if (FindItem(files, name, true) == nullptr && sample != nullptr) {
+    throw CommandError("volume " + volume.label + ": \"" + name + "\" is an " + KindText(sample->kind) +
+                       ", not a program");
+  }
+  return files;
+}
+
+int Show(const ShowOptions& options, const VolumeChoice& choice, std::ostream& out, std::ostream& err) {
   OpenedDisc disc(options.image);
-  const SelectedVolume volume = SelectVolume(disc, {options.partition, options.volumeName, options.volumeIndex});
+  const SelectedVolume volume = SelectVolume(disc, choice);
+  ProgramPrinter printer(disc, volume, ProgramDirectory(disc, volume, options.program), out);
   try {
     disc.reader().LoadProgram(volume.partition, volume.volume, options.program.c_str());
   } catch (...) {
     throw CommandError("volume " + volume.label + ": cannot load program \"" + options.program +
-                       "\": " + FailureReason(std::current_exception(), disc.source()));
+                       "\": " + FailureReason(std::current_exception(), disc.imageBytes(), printer.PlaceOf(options.program, true)));
   }
-  if (ProgramPrinter(disc, volume, out).Print()) return kExitSuccess;
+  if (printer.Print(options.program)) return kExitSuccess;
   err << kProgram << ": " << options.image.string() << ": program " << volume.label << "/" << options.program
       << ": some zones' samples cannot be loaded\n";
   return kExitPartialFailure;
@@ -117,11 +134,12 @@ int Show(const ShowOptions& options, std::ostream& out, std::ostream& err) {
 }  // namespace
 
 int RunShow(const ShowOptions& options, std::ostream& out, std::ostream& err) {
-  if (options.partition.empty() || options.volumeName.has_value() == options.volumeIndex.has_value()) {
+  const VolumeChoice choice{options.partition, options.volumeName, options.volumeIndex};
+  if (!NamesOneVolume(choice)) {
     err << kProgram << ": show: give --partition P with either --volume NAME or --volume-index N\n";
     return kExitFailure;
   }
-  return ReportFailures(options.image, err, [&] { return Show(options, out, err); });
+  return ReportFailures(options.image, err, [&] { return Show(options, choice, out, err); });
 }
 
 void AddShowCommand(CLI::App& app, int& exitStatus) {
@@ -132,9 +150,7 @@ void AddShowCommand(CLI::App& app, int& exitStatus) {
   volume->partition->required();
   command->add_option("PROGRAM", options->program, "Program name exactly as listed")->required();
   command->callback([options, volume, &exitStatus] {
-    const VolumeChoice choice = volume->Choice(options->partition);
-    options->volumeName = choice.volumeName;
-    options->volumeIndex = choice.volumeIndex;
+    volume->Apply(options->volumeName, options->volumeIndex);
     exitStatus = RunShow(*options, std::cout, std::cerr);
   });
 }

@@ -286,4 +286,28 @@ akaiimage::ImageLayout WriteDemoDisc(const std::filesystem::path& path) {
   return akaiimage::WriteImage(DemoDisc(), path);
 }
 
+akaiimage::DiscDescription LargeDisc(int samples, double seconds) {
+  constexpr size_t kSamplesPerVolume = 10;
+  constexpr size_t kMostBlocksPerPartition = 60000;
+  std::vector<FileEntry> files;
+  for (int n = 0; n < samples; ++n) {
+    const SampleForm form = n % 2 == 0 ? SampleForm::S1000 : SampleForm::S3000;
+    files.push_back(LoopedSampleFile({"TONE " + std::to_string(n), form, 44100, static_cast<uint8_t>(36 + n % 48)}, 3,
+                                     seconds));
+  }
+  const size_t blocksPerFile = files.empty() ? 1 : (files.front().data.size() + 8191) / 8192 + 1;
+  const size_t perPartition = std::max<size_t>(1, kMostBlocksPerPartition / blocksPerFile);
+  akaiimage::DiscDescription disc;
+  for (size_t first = 0; first < files.size(); first += perPartition) {
+    std::vector<VolumeEntry> volumes;
+    for (size_t n = first; n < std::min(files.size(), first + perPartition); ++n) {
+      if ((n - first) % kSamplesPerVolume == 0) volumes.push_back({.name = "VOLUME " + std::to_string(volumes.size())});
+      volumes.back().files.push_back(std::move(files[n]));
+    }
+    const uint16_t blocks = BlocksFor(volumes, disc.partitions.empty());
+    disc.partitions.push_back({blocks, std::move(volumes)});
+  }
+  return disc;
+}
+
 }  // namespace demodisc

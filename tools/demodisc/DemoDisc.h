@@ -27,9 +27,16 @@ akaiimage::DiscDescription DemoDisc();
 // Writes the disc to `path`. Throws what akaiimage::WriteImage throws.
 akaiimage::ImageLayout WriteDemoDisc(const std::filesystem::path& path);
 
-// A tone at MIDI key `key` (A4 = 69 = 440 Hz) whose steady part repeats exactly every
-// `loopLength` words, so that a loop over its last `loopLength` words is seamless.
-// The tone rises over `attackWords`, then holds; `harmonics` partials of a sawtooth.
+// A large disc for benchmarks, made the way the demo disc's looped tones are:
+// `samples` looped tones of `seconds` each at 44100 Hz (keys 36 to 83, S1000 and S3000
+// samples in turn), ten to a volume, in as many partitions as their blocks need (each
+// well below the 65,536 blocks a partition table can describe).
+akaiimage::DiscDescription LargeDisc(int samples, double seconds);
+
+// A tone at MIDI key `key` (A3 = 69 = 440 Hz and C3 = 60, the sampler's naming) whose
+// steady part repeats exactly every `loopLength` words, so that a loop over its last
+// `loopLength` words is seamless. The tone rises over a hundredth of a second, then
+// holds; `harmonics` partials of a sawtooth.
 struct LoopedTone {
   std::vector<int16_t> words;
   uint32_t loopLength = 0;  // whole periods of the tone
