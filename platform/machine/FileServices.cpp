@@ -59,10 +59,11 @@ LONG ErrorFromErrno(int error) {
   }
 }
 
-// A missing parent is "path not found", a missing last component "file not found".
+// A missing folder is "path not found", a missing last component "file not found".
 LONG MissingError(const fs::path& host) {
   struct stat info {};
-  return ::stat(host.parent_path().c_str(), &info) == 0 ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+  return ::stat(host.parent_path().c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? ERROR_FILE_NOT_FOUND
+                                                                                 : ERROR_PATH_NOT_FOUND;
 }
 
 FILETIME ToFileTime(const timespec& time) {
@@ -141,6 +142,49 @@ void WriteInUse(const std::set<std::string>& marks) {
 
 bool MarkedInUse(const fs::path& host) { return ReadInUse().count(host.string()) != 0; }
 
+// The name `windowsPath` ends in when it differs from `existing` only in case; else
+// `existing` itself, so that moving a file onto itself still fails.
+std::string CaseChange(const std::string& existing, std::string_view windowsPath) {
+  while (!windowsPath.empty() && (windowsPath.back() == '\\' || windowsPath.back() == '/')) {
+    windowsPath.remove_suffix(1);
+  }
+  const std::string given(windowsPath.substr(windowsPath.find_last_of("\\/") + 1));
+  return ::strcasecmp(given.c_str(), existing.c_str()) == 0 ? given : existing;
+}
+
+// 0, or the errno of the read or write that failed.
+int CopyAll(int from, int to) {
+  char buffer[64 * 1024];
+  for (;;) {
+    const ssize_t count = ::read(from, buffer, sizeof buffer);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return count == 0 ? 0 : errno;
+    for (ssize_t done = 0; done < count;) {
+      const ssize_t written = ::write(to, buffer + done, static_cast<size_t>(count - done));
+      if (written < 0 && errno == EINTR) continue;
+      if (written <= 0) return written < 0 ? errno : EIO;
+      done += written;
+    }
+  }
+}
+
+// Copies `from` into a new file `to` (never over an existing one); a copy that fails
+// takes away the partial file it made.
+LONG CopyToNewFile(const fs::path& from, const fs::path& to) {
+  const int source = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (source < 0) return ErrorFromErrno(errno);
+  struct stat info {};
+  const int copy = ::fstat(source, &info) == 0
+                       ? ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 07777)
+                       : -1;
+  int error = copy < 0 ? errno : CopyAll(source, copy);
+  if (copy >= 0 && ::close(copy) != 0 && error == 0) error = errno;
+  ::close(source);
+  if (error == 0) return ERROR_SUCCESS;
+  if (copy >= 0) ::unlink(to.c_str());
+  return ErrorFromErrno(error);
+}
+
 }  // namespace
 
 HFINDFILE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
@@ -164,7 +208,7 @@ HFINDFILE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
     if (::stat(host->c_str(), &info) == 0) matches.push_back(Describe(host->filename().string(), info));
   }
   if (matches.empty()) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
+    SetLastError(static_cast<DWORD>(MissingError(*folder / last)));
     return nullptr;
   }
   auto search = std::make_unique<FindSearch>();
@@ -218,20 +262,21 @@ BOOL DeleteFileA(const char* path) {
 BOOL MoveFileA(const char* existing, const char* target) {
   const std::optional<fs::path> from = Host(existing);
   if (!from) return FALSE;
-  const std::optional<fs::path> to = Host(target);
+  std::optional<fs::path> to = Host(target);
   if (!to) return FALSE;
   struct stat info {};
   if (::lstat(from->c_str(), &info) != 0) return Fail(MissingError(*from));
   if (MarkedInUse(*from) || MarkedInUse(*to)) return Fail(ERROR_SHARING_VIOLATION);
+  // The target's lookup finds the source itself when only the case of the name changes.
+  if (*to == *from) to = to->parent_path() / CaseChange(from->filename().string(), target);
   // RENAME_NOREPLACE closes the gap between "the target is free" and the rename.
   if (::renameat2(AT_FDCWD, from->c_str(), AT_FDCWD, to->c_str(), RENAME_NOREPLACE) == 0) return TRUE;
   if (errno == EEXIST) return Fail(ERROR_ALREADY_EXISTS);
   if (errno == ENOENT) return Fail(ERROR_PATH_NOT_FOUND);
   if (errno != EXDEV || S_ISDIR(info.st_mode)) return Fail(ErrorFromErrno(errno));
   // Files move between drives by copy and delete, as MoveFile does.
-  std::error_code error;
-  if (!fs::copy_file(*from, *to, fs::copy_options::none, error)) return Fail(ErrorFromErrno(error.value()));
-  fs::remove(*from, error);
+  if (const LONG error = CopyToNewFile(*from, *to); error != ERROR_SUCCESS) return Fail(error);
+  ::unlink(from->c_str());
   return TRUE;
 }
 

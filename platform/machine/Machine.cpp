@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <system_error>
 
@@ -29,9 +30,19 @@ fs::path HomeFolder() {
   return home;
 }
 
+// A relative CARVOX_MACHINE is taken from the current directory at its first use, so
+// that a program that changes its directory later keeps the same machine.
+fs::path AbsoluteOnce(const std::string& machine) {
+  static std::map<std::string, fs::path> resolved;
+  const auto [at, added] = resolved.try_emplace(machine);
+  if (added) at->second = fs::absolute(machine);
+  return at->second;
+}
+
+// Called with the machine mutex held.
 fs::path ConfiguredRoot() {
   const std::string machine = Environment("CARVOX_MACHINE");
-  if (!machine.empty()) return fs::absolute(machine);
+  if (!machine.empty()) return AbsoluteOnce(machine);
   // The XDG rules ignore a relative data folder.
   const std::string data = Environment("XDG_DATA_HOME");
   const fs::path dataHome = (!data.empty() && data.front() == '/') ? fs::path(data)
@@ -54,21 +65,21 @@ void MakeFolders(const fs::path& folder) {
   }
 }
 
-// Every folder is created idempotently, so a machine whose setup was interrupted, or
-// raced by a second program, is completed by the next call. The registry seeds the
-// hive under its own lock.
-void CreateLayout(const fs::path& root) {
+bool IsFolder(const fs::path& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Each call checks every folder and makes the missing ones, so a machine whose setup
+// was interrupted, raced by a second program, or damaged later is completed by the next
+// call. The registry seeds the hive under its own lock.
+void CompleteLayout(const fs::path& root) {
   for (const char* folder : {kSystemFolder, kWindowsTempFolder, kCommonFilesFolder,
                              kCommonProgramsFolder}) {
     std::string relative = std::string("drive_c/") + (folder + 3);
     for (char& c : relative) c = c == '\\' ? '/' : c;
-    MakeFolders(root / relative);
+    if (!IsFolder(root / relative)) MakeFolders(root / relative);
   }
-}
-
-bool LayoutComplete(const fs::path& root) {
-  struct stat info {};
-  return ::stat((root / "drive_c/WINDOWS/system32").c_str(), &info) == 0;
 }
 
 UINT CopyOut(const std::string& text, char* buffer, UINT size) {
@@ -86,9 +97,9 @@ void SetLastError(DWORD error) { lastError = error; }
 
 fs::path MachineRoot() {
   static std::mutex mutex;
-  const fs::path root = ConfiguredRoot();
   std::lock_guard lock(mutex);
-  if (!LayoutComplete(root)) CreateLayout(root);
+  const fs::path root = ConfiguredRoot();
+  CompleteLayout(root);
   return root;
 }
 
@@ -102,8 +113,15 @@ UINT GetWindowsDirectoryA(char* buffer, UINT size) { return CopyOut(kWindowsFold
 UINT GetSystemDirectoryA(char* buffer, UINT size) { return CopyOut(kSystemFolder, buffer, size); }
 
 DWORD GetTempPathA(DWORD size, char* buffer) {
-  std::string tmp = Environment("TMPDIR");
-  if (tmp.empty() || tmp.front() != '/') tmp = "/tmp";
+  std::string tmp = "/tmp";
+  // The first of TMP, TEMP and TMPDIR that holds an absolute host path.
+  for (const char* variable : {"TMP", "TEMP", "TMPDIR"}) {
+    const std::string value = Environment(variable);
+    if (!value.empty() && value.front() == '/') {
+      tmp = value;
+      break;
+    }
+  }
   std::string windows = ToWindowsPath(tmp);
   if (windows.back() != '\\') windows += '\\';
   return CopyOut(windows, buffer, size);

@@ -23,8 +23,9 @@ class PathError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The machine's root folder: $CARVOX_MACHINE, else $XDG_DATA_HOME/carvox/machine, else
-// ~/.local/share/carvox/machine. Its folders are created on first use.
+// The machine's root folder: $CARVOX_MACHINE (a relative one is taken from the current
+// directory at its first use), else $XDG_DATA_HOME/carvox/machine, else
+// ~/.local/share/carvox/machine. Every call makes the machine's folders that are missing.
 std::filesystem::path MachineRoot();
 
 // The machine's hive file and the lock file that serialises writers.
@@ -52,7 +53,8 @@ std::string ToWindowsPath(const std::filesystem::path& hostPath);
 // the size needed including the NUL, and nothing is written.
 UINT GetWindowsDirectoryA(char* buffer, UINT size);
 UINT GetSystemDirectoryA(char* buffer, UINT size);
-// The folder for temporary files ($TMPDIR, else /tmp) as a Windows path ending in "\\".
+// The TMP folder as a Windows path ending in "\\": the first of $TMP, $TEMP and $TMPDIR
+// that holds an absolute host path, else /tmp (so normally "Z:\\tmp\\").
 DWORD GetTempPathA(DWORD size, char* buffer);
 // Long names are their own short form: copies the path if it exists, 0 (with
 // ERROR_FILE_NOT_FOUND) if it does not; same size rules as above.

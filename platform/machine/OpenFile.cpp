@@ -1,6 +1,6 @@
 // fopen by Windows path. Text mode follows the Windows C run-time: "\n" goes to the file
 // as CR LF and CR LF comes back as "\n", so that files written here read the same on
-// both sides.
+// both sides, and ftell/fseek work on offsets in the file as it is on disk.
 #include <fcntl.h>
 #include <stdio.h>
 #include <unistd.h>
@@ -22,7 +22,7 @@ struct OpenMode {
 };
 
 bool ParseMode(const char* mode, OpenMode& parsed) {
-  if (mode == nullptr) return false;
+  if (mode == nullptr || *mode == '\0') return false;
   bool plus = false;
   for (const char* c = mode + 1; *c; ++c) {
     if (*c == '+') plus = true;
@@ -46,60 +46,112 @@ bool ParseMode(const char* mode, OpenMode& parsed) {
   }
 }
 
-ssize_t ReadText(void* cookie, char* buffer, size_t size) {
-  const int fd = *static_cast<int*>(cookie);
-  ssize_t count = ::read(fd, buffer, size);
-  if (count <= 0) return count;
-  if (buffer[count - 1] == '\r') {
-    // A CR at the end of the chunk may start a CR LF: decide with the next byte.
-    char next = 0;
-    if (count > 1) {
-      --count;
-      ::lseek(fd, -1, SEEK_CUR);
-    } else if (::read(fd, &next, 1) == 1) {
-      if (next == '\n') buffer[0] = '\n';
-      else ::lseek(fd, -1, SEEK_CUR);
-    }
-  }
-  ssize_t out = 0;
-  for (ssize_t i = 0; i < count; ++i) {
-    if (buffer[i] == '\r' && i + 1 < count && buffer[i + 1] == '\n') continue;
-    buffer[out++] = buffer[i];
-  }
-  return out;
-}
+// A text-mode file behind an unbuffered stream. The raw bytes read ahead are kept here,
+// so the file offset of the next byte the program gets is known exactly: the stream
+// asks for it (ftell) and gets the offset on disk, as on Windows, and seeks go to disk
+// offsets. A stdio buffer would hold translated bytes, and the stream would count them
+// as if they were the file's.
+class TextFile {
+ public:
+  explicit TextFile(int fd) : fd_(fd) {}
 
-ssize_t WriteText(void* cookie, const char* buffer, size_t size) {
-  const int fd = *static_cast<int*>(cookie);
-  std::string translated;
-  translated.reserve(size + size / 16);
-  for (size_t i = 0; i < size; ++i) {
-    if (buffer[i] == '\n') translated += '\r';
-    translated += buffer[i];
+  ssize_t Read(char* buffer, size_t size) {
+    size_t out = 0;
+    while (out < size) {
+      // Two bytes in hand tell whether a CR starts a CR LF pair.
+      if (Ahead() < 2 && !Refill()) return out > 0 ? static_cast<ssize_t>(out) : -1;
+      if (Ahead() == 0) break;  // the end of the file
+      const bool pair = ahead_[next_] == '\r' && Ahead() >= 2 && ahead_[next_ + 1] == '\n';
+      buffer[out++] = pair ? '\n' : ahead_[next_];
+      next_ += pair ? 2 : 1;
+    }
+    return static_cast<ssize_t>(out);
   }
-  for (size_t done = 0; done < translated.size();) {
-    const ssize_t written = ::write(fd, translated.data() + done, translated.size() - done);
-    if (written < 0) {
-      if (errno == EINTR) continue;
+
+  ssize_t Write(const char* buffer, size_t size) {
+    if (!DropReadAhead()) return -1;
+    std::string translated;
+    translated.reserve(size + size / 16);
+    for (size_t i = 0; i < size; ++i) {
+      if (buffer[i] == '\n') translated += '\r';
+      translated += buffer[i];
+    }
+    for (size_t done = 0; done < translated.size();) {
+      const ssize_t written = ::write(fd_, translated.data() + done, translated.size() - done);
+      if (written < 0 && errno == EINTR) continue;
+      if (written <= 0) return -1;
+      done += static_cast<size_t>(written);
+    }
+    return static_cast<ssize_t>(size);
+  }
+
+  int Seek(off64_t* offset, int whence) {
+    if (whence == SEEK_CUR && *offset == 0) {
+      // ftell: no need to give up what was read ahead.
+      const off64_t position = ::lseek64(fd_, 0, SEEK_CUR);
+      if (position < 0) return -1;
+      *offset = position - static_cast<off64_t>(Ahead());
       return 0;
     }
-    done += static_cast<size_t>(written);
+    if (!DropReadAhead()) return -1;
+    const off64_t position = ::lseek64(fd_, *offset, whence);
+    if (position < 0) return -1;
+    *offset = position;
+    return 0;
   }
-  return static_cast<ssize_t>(size);
+
+  int Close() { return ::close(fd_); }
+
+ private:
+  size_t Ahead() const { return ahead_.size() - next_; }
+
+  // Reads the next raw chunk behind what is still ahead; false on a read error.
+  bool Refill() {
+    ahead_.erase(0, next_);
+    next_ = 0;
+    char chunk[4096];
+    for (;;) {
+      const ssize_t count = ::read(fd_, chunk, sizeof chunk);
+      if (count < 0 && errno == EINTR) continue;
+      if (count < 0) return false;
+      ahead_.append(chunk, static_cast<size_t>(count));
+      return true;
+    }
+  }
+
+  // Puts the descriptor back at the stream's position before a write or a seek.
+  bool DropReadAhead() {
+    if (Ahead() > 0 && ::lseek64(fd_, -static_cast<off64_t>(Ahead()), SEEK_CUR) < 0) return false;
+    ahead_.clear();
+    next_ = 0;
+    return true;
+  }
+
+  int fd_;
+  std::string ahead_;
+  size_t next_ = 0;
+};
+
+ssize_t ReadText(void* cookie, char* buffer, size_t size) { return static_cast<TextFile*>(cookie)->Read(buffer, size); }
+
+ssize_t WriteText(void* cookie, const char* buffer, size_t size) {
+  return static_cast<TextFile*>(cookie)->Write(buffer, size);
 }
 
-int SeekText(void* cookie, off64_t* offset, int whence) {
-  const off64_t position = ::lseek64(*static_cast<int*>(cookie), *offset, whence);
-  if (position < 0) return -1;
-  *offset = position;
-  return 0;
-}
+int SeekText(void* cookie, off64_t* offset, int whence) { return static_cast<TextFile*>(cookie)->Seek(offset, whence); }
 
 int CloseText(void* cookie) {
-  int* fd = static_cast<int*>(cookie);
-  const int result = ::close(*fd);
-  delete fd;
-  return result;
+  const std::unique_ptr<TextFile> file(static_cast<TextFile*>(cookie));
+  return file->Close();
+}
+
+std::FILE* OpenText(int fd, const char* stdioMode) {
+  auto cookie = std::make_unique<TextFile>(fd);
+  std::FILE* file = ::fopencookie(cookie.get(), stdioMode, {ReadText, WriteText, SeekText, CloseText});
+  if (file == nullptr) return nullptr;
+  cookie.release();  // owned by the stream now; CloseText frees it
+  std::setvbuf(file, nullptr, _IONBF, 0);
+  return file;
 }
 
 }  // namespace
@@ -117,18 +169,15 @@ std::FILE* OpenFile(std::string_view windowsPath, const char* mode) {
     errno = ENOENT;
     return nullptr;
   }
-  if (!parsed.text) return std::fopen(host.c_str(), (std::string(parsed.stdioMode) + "b").c_str());
   const int fd = ::open(host.c_str(), parsed.flags | O_CLOEXEC, 0666);
   if (fd < 0) return nullptr;
-  auto cookie = std::make_unique<int>(fd);
-  std::FILE* file = ::fopencookie(cookie.get(), parsed.stdioMode, {ReadText, WriteText, SeekText, CloseText});
+  std::FILE* file = parsed.text ? OpenText(fd, parsed.stdioMode)
+                                : ::fdopen(fd, (std::string(parsed.stdioMode) + "b").c_str());
   if (file == nullptr) {
     const int error = errno;
     ::close(fd);
     errno = error;
-    return nullptr;
   }
-  cookie.release();  // owned by the stream now; CloseText frees it
   return file;
 }
 

@@ -12,8 +12,10 @@ namespace platform {
 namespace {
 
 constexpr std::string_view kHeader = "REGEDIT4";
-// Three characters per byte of hex data, plus the name and the type prefix.
-constexpr size_t kMaxLogicalLine = 3 * kMaxValueSize + kMaxValueNameLength + 64;
+// The longest value line the registry writes: a name of escaped characters in quotes,
+// "=", the type prefix, and three characters per byte of hex data.
+constexpr size_t kMaxLogicalLine =
+    2 * kMaxValueNameLength + 3 + std::string_view("hex(ffffffff):").size() + 3 * kMaxValueSize;
 
 struct RootNames {
   std::string_view full;
@@ -247,19 +249,24 @@ class HiveParser {
     if (!NextRawLine(raw)) return false;
     lineNumber_ = rawLines_;
     out.assign(raw);
-    while (Continues(out)) {
+    if (!StartsContinuedHex(out)) return true;
+    do {
       out.resize(out.find_last_of('\\'));
       if (!NextRawLine(raw)) Fail("the file ends inside a continued value");
       out += Trimmed(raw);
       if (out.size() > kMaxLogicalLine) Fail("a value is larger than the registry allows");
-    }
+    } while (EndsInBackslash(out));
     return true;
   }
 
-  // Only hex data continues on the next line; a string ending in "\" does not.
-  static bool Continues(const std::string& line) {
+  static bool EndsInBackslash(std::string_view line) {
     const std::string_view content = Trimmed(line);
-    if (content.empty() || content.back() != '\\') return false;
+    return !content.empty() && content.back() == '\\';
+  }
+
+  // Only hex data continues on the next line; a string ending in "\" does not.
+  static bool StartsContinuedHex(const std::string& line) {
+    if (!EndsInBackslash(line)) return false;
     const size_t equals = line.rfind("=hex");
     return equals != std::string::npos && line.find('"', equals) == std::string::npos;
   }
@@ -273,7 +280,9 @@ class HiveParser {
       Fail("unknown root key in [" + std::string(path.substr(0, 80)) + "]");
     }
     RegKey* key = &tree_.roots[root];
+    size_t depth = 0;
     for (size_t start = slash; start != std::string_view::npos;) {
+      if (++depth > kMaxKeyDepth) Fail("a key lies more than " + std::to_string(kMaxKeyDepth) + " levels deep");
       const size_t end = path.find('\\', start + 1);
       const std::string_view part = path.substr(start + 1, end == std::string_view::npos ? end : end - start - 1);
       if (part.empty() || part.size() > kMaxKeyNameLength) Fail("a key name is empty or too long");

@@ -73,6 +73,16 @@ HiveStore::Stamp HiveStore::StampOf(const struct stat& info) {
   return {info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
 }
 
+HiveStore::~HiveStore() {
+  if (held_ >= 0) ::close(held_);
+}
+
+void HiveStore::Hold(int fd, const struct stat& info) {
+  if (held_ >= 0) ::close(held_);
+  held_ = fd;
+  stamp_ = StampOf(info);
+}
+
 const HiveTree& HiveStore::Current() {
   Refresh(false);
   return tree_;
@@ -129,7 +139,7 @@ void HiveStore::Load(const fs::path& path) {
   }
   text.resize(done);
   tree_ = ParseHive(text, path.string());
-  stamp_ = StampOf(info);
+  Hold(file.release(), info);
 }
 
 // The data is synced before the rename, so after a crash the hive is the old file or
@@ -140,16 +150,15 @@ bool HiveStore::Save() {
   const fs::path temporary =
       path_.string() + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
   FileDescriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-  bool saved = file.get() >= 0 && WriteAll(file.get(), FormatHive(tree_)) && ::fsync(file.get()) == 0 &&
-               ::close(file.release()) == 0 && ::rename(temporary.c_str(), path_.c_str()) == 0;
   struct stat info {};
-  saved = saved && ::stat(path_.c_str(), &info) == 0;
+  const bool saved = file.get() >= 0 && WriteAll(file.get(), FormatHive(tree_)) && ::fsync(file.get()) == 0 &&
+                     ::rename(temporary.c_str(), path_.c_str()) == 0 && ::fstat(file.get(), &info) == 0;
   if (!saved) {
     ::unlink(temporary.c_str());
     stamp_.reset();  // the file still holds what it held; read it again
     return false;
   }
-  stamp_ = StampOf(info);
+  Hold(file.release(), info);
   return true;
 }
 

@@ -18,6 +18,11 @@ inline constexpr size_t kMaxHiveFileSize = 64u << 20;
 
 class HiveStore {
  public:
+  HiveStore() = default;
+  ~HiveStore();
+  HiveStore(const HiveStore&) = delete;
+  HiveStore& operator=(const HiveStore&) = delete;
+
   // The tree as the machine's hive file holds it now (seeded on first use).
   const HiveTree& Current();
   // Applies `change` to the current tree under the lock. When it returns ERROR_SUCCESS
@@ -39,9 +44,14 @@ class HiveStore {
   void Refresh(bool locked);
   void Load(const std::filesystem::path& path);
   bool Save();
+  void Hold(int fd, const struct stat& info);
 
   std::filesystem::path path_;
   std::optional<Stamp> stamp_;  // empty when `tree_` does not hold the file's contents
+  // The file `tree_` was read from or written to, kept open so that its inode number
+  // cannot go to a later hive file: a file replaced by another program always differs
+  // from the stamp, however quickly it was replaced.
+  int held_ = -1;
   HiveTree tree_;
 };
 

@@ -150,6 +150,13 @@ LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD /*reserved*/, char* /*k
   if (result == nullptr) return ERROR_INVALID_PARAMETER;
   Path parts;
   if (const LONG error = SplitSubKey(subKey, parts); error != ERROR_SUCCESS) return error;
+  std::optional<Target> target;
+  {
+    std::lock_guard lock(registryMutex);
+    target = Resolve(key);
+  }
+  if (!target) return ERROR_INVALID_HANDLE;
+  if (target->path.size() + parts.size() > kMaxKeyDepth) return ERROR_INVALID_PARAMETER;
   bool leafCreated = false;
   const LONG error = ChangeKey(key, 0, [&](RegKey& start, bool& changed) {
     RegKey* current = &start;
@@ -162,8 +169,6 @@ LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD /*reserved*/, char* /*k
   if (error != ERROR_SUCCESS) return error;
   if (disposition) *disposition = leafCreated ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
   std::lock_guard lock(registryMutex);
-  const std::optional<Target> target = Resolve(key);
-  if (!target) return ERROR_INVALID_HANDLE;
   *result = NewHandle(target->root, Joined(target->path, parts), access);
   return ERROR_SUCCESS;
 }

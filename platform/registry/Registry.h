@@ -9,6 +9,7 @@
 // every call throw HiveError and is never overwritten.
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -55,15 +56,24 @@ inline constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 inline constexpr size_t kMaxKeyNameLength = 255;
 inline constexpr size_t kMaxValueNameLength = 16383;
 inline constexpr size_t kMaxValueSize = 1 << 20;
+// A key lies at most this many levels below its root, as on Windows.
+inline constexpr size_t kMaxKeyDepth = 512;
 
-// The hive file cannot be read: the message names the file and the line.
+// The hive file cannot be read (the message names the file and the line) or written.
+// The registry calls throw it; each program's main runs its work through
+// RunReportingHiveErrors, and a worker thread that uses the registry catches it itself.
 class HiveError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
+// Runs a program's work and returns its exit status; a HiveError is shown through
+// platform::MessageBox (with `caption`) and ends the work with status 1.
+int RunReportingHiveErrors(const std::function<int()>& work, const std::string& caption = "Carvox");
+
 // Creates the key and every missing key on the way; the disposition tells whether the
-// last one was created or existed.
+// last one was created or existed. A key deeper than kMaxKeyDepth is refused with
+// ERROR_INVALID_PARAMETER.
 LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD reserved, char* keyClass, DWORD options,
                      REGSAM access, const void* securityAttributes, HKEY* result,
                      DWORD* disposition);

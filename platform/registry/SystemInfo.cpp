@@ -30,16 +30,10 @@ DWORD DriveBit(std::string_view name) {
   return DWORD{1} << (std::toupper(static_cast<unsigned char>(name[kDosDevices.size()])) - 'A');
 }
 
-}  // namespace
-
-BOOL GetVersionExA(OSVERSIONINFOA* info) {
-  if (info == nullptr || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA)) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return FALSE;
-  }
-  *info = OSVERSIONINFOA{sizeof(OSVERSIONINFOA), 5, 1, 2600, VER_PLATFORM_WIN32_NT, {}};
+// Reads the version the machine plays into `info` over the defaults already there.
+void ReadMachineVersion(OSVERSIONINFOA* info) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kVersionKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return TRUE;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kVersionKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
   info->dwPlatformId = DwordOr(key, "PlatformId", info->dwPlatformId);
   info->dwMajorVersion = DwordOr(key, "MajorVersion", info->dwMajorVersion);
   info->dwMinorVersion = DwordOr(key, "MinorVersion", info->dwMinorVersion);
@@ -52,6 +46,24 @@ BOOL GetVersionExA(OSVERSIONINFOA* info) {
     std::memset(info->szCSDVersion, 0, sizeof info->szCSDVersion);
   }
   RegCloseKey(key);
+}
+
+}  // namespace
+
+BOOL GetVersionExA(OSVERSIONINFOA* info) {
+  const DWORD size = info ? info->dwOSVersionInfoSize : 0;
+  if (size != sizeof(OSVERSIONINFOA) && size != sizeof(OSVERSIONINFOEXA)) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  *info = OSVERSIONINFOA{size, 5, 1, 2600, VER_PLATFORM_WIN32_NT, {}};
+  ReadMachineVersion(info);
+  if (size == sizeof(OSVERSIONINFOEXA)) {
+    auto* extended = static_cast<OSVERSIONINFOEXA*>(info);
+    extended->wServicePackMajor = extended->wServicePackMinor = extended->wSuiteMask = 0;
+    extended->wProductType = info->dwPlatformId == VER_PLATFORM_WIN32_NT ? VER_NT_WORKSTATION : 0;
+    extended->wReserved = 0;
+  }
   return TRUE;
 }
 
@@ -59,15 +71,21 @@ DWORD GetLogicalDrives() {
   DWORD mask = (DWORD{1} << ('C' - 'A')) | (DWORD{1} << ('Z' - 'A'));
   HKEY key = nullptr;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\MountedDevices", 0, KEY_READ, &key) != ERROR_SUCCESS) return mask;
+  mask |= DriveBitsOfValues(key);
+  RegCloseKey(key);
+  return mask;
+}
+
+DWORD DriveBitsOfValues(HKEY key) {
+  DWORD mask = 0;
   char name[1024];
   for (DWORD index = 0;; ++index) {
     DWORD nameSize = sizeof name;
     const LONG result = RegEnumValueA(key, index, name, &nameSize, nullptr, nullptr, nullptr, nullptr);
-    if (result == ERROR_NO_MORE_ITEMS) break;
+    // A longer name (ERROR_MORE_DATA) names no drive; anything else ends the list.
     if (result == ERROR_SUCCESS) mask |= DriveBit(std::string_view(name, nameSize));
+    else if (result != ERROR_MORE_DATA) return mask;
   }
-  RegCloseKey(key);
-  return mask;
 }
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 // programs see and the logical-drive mask.
 
 #include "platform/machine/WinTypes.h"
+#include "platform/registry/Registry.h"
 
 namespace platform {
 
@@ -25,12 +26,27 @@ struct OSVERSIONINFOA {
 // Windows NT 5.1 build 2600 with no service pack text.
 inline constexpr const char* kVersionKey = "Software\\Carvox\\Machine\\Version";
 
+// The longer record that callers pass with dwOSVersionInfoSize 156.
+struct OSVERSIONINFOEXA : OSVERSIONINFOA {
+  WORD wServicePackMajor;
+  WORD wServicePackMinor;
+  WORD wSuiteMask;
+  BYTE wProductType;
+  BYTE wReserved;
+};
+static_assert(sizeof(OSVERSIONINFOEXA) == 156);
+inline constexpr BYTE VER_NT_WORKSTATION = 1;
+
 // Fills the record; fails with ERROR_INSUFFICIENT_BUFFER unless dwOSVersionInfoSize is
-// the record's size.
+// the size of OSVERSIONINFOA or of OSVERSIONINFOEXA (whose extra fields say: no service
+// pack, a workstation on NT, 0 on Windows 95/98).
 BOOL GetVersionExA(OSVERSIONINFOA* info);
 
 // Bit 0 is A:. C: and Z: are always there; any other letter is there when
 // HKEY_LOCAL_MACHINE "SYSTEM\\MountedDevices" has a value named "\\DosDevices\\X:".
 DWORD GetLogicalDrives();
+// The drive bits named by the values of an open key, as GetLogicalDrives reads them.
+// Stops at the first call that fails, such as on a key that another program deleted.
+DWORD DriveBitsOfValues(HKEY key);
 
 }  // namespace platform

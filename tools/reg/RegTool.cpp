@@ -1,11 +1,11 @@
 #include "tools/reg/RegTool.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <charconv>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <string_view>
 
 #include "platform/machine/Machine.h"
 #include "platform/prompt/Prompt.h"
@@ -41,7 +41,48 @@ struct Command {
   std::string type = "REG_SZ";
   std::optional<std::string> data;
   bool force = false;
+  std::vector<std::string> options;  // as given, in lower case
 };
+
+// What each verb takes: whether it needs a KEY (or takes none at all), and its options.
+struct VerbRule {
+  std::string_view verb;
+  enum { kNeedsKey, kOptionalKey, kNoKey } key;
+  std::vector<std::string_view> options;
+};
+const std::vector<VerbRule> kVerbs = {
+    {"query", VerbRule::kNeedsKey, {"/v", "/ve"}},
+    {"add", VerbRule::kNeedsKey, {"/v", "/ve", "/t", "/d", "/f"}},
+    {"delete", VerbRule::kNeedsKey, {"/v", "/ve", "/f"}},
+    {"export", VerbRule::kOptionalKey, {}},
+    {"info", VerbRule::kNoKey, {}},
+};
+
+bool Has(const Command& command, std::string_view option) {
+  return std::find(command.options.begin(), command.options.end(), option) != command.options.end();
+}
+
+void CheckFitsVerb(const Command& command) {
+  const auto rule = std::find_if(kVerbs.begin(), kVerbs.end(), [&](const VerbRule& r) { return r.verb == command.verb; });
+  if (rule == kVerbs.end()) throw UsageError("unknown command \"" + command.verb + "\"");
+  if (rule->key == VerbRule::kNeedsKey && command.key.empty()) throw UsageError(command.verb + " needs a KEY");
+  if (rule->key == VerbRule::kNoKey && !command.key.empty()) {
+    throw UsageError(command.verb + " takes no KEY");
+  }
+  for (const std::string& option : command.options) {
+    if (std::find(rule->options.begin(), rule->options.end(), option) == rule->options.end()) {
+      throw UsageError(option + " means nothing for " + command.verb);
+    }
+    if (std::count(command.options.begin(), command.options.end(), option) > 1) {
+      throw UsageError(option + " is given twice");
+    }
+  }
+  if (Has(command, "/v") && Has(command, "/ve")) throw UsageError("/v and /ve name different values");
+  // Data for no value would be lost without a word.
+  if ((Has(command, "/t") || Has(command, "/d")) && !command.valueName) {
+    throw UsageError("/t and /d need /v NAME or /ve");
+  }
+}
 
 struct KeyName {
   HKEY root;
@@ -62,6 +103,7 @@ Command ParseCommand(const std::vector<std::string>& arguments) {
   for (size_t i = 1; i < arguments.size(); ++i) {
     std::string option = arguments[i];
     for (char& c : option) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (option.starts_with("/")) command.options.push_back(option);
     if (option == "/v") command.valueName = TakeArgument(arguments, i);
     else if (option == "/ve") command.valueName = "";
     else if (option == "/t") command.type = TakeArgument(arguments, i);
@@ -70,6 +112,7 @@ Command ParseCommand(const std::vector<std::string>& arguments) {
     else if (command.key.empty() && !arguments[i].starts_with("/")) command.key = arguments[i];
     else throw UsageError("unexpected argument \"" + arguments[i] + "\"");
   }
+  CheckFitsVerb(command);
   return command;
 }
 
@@ -78,6 +121,7 @@ KeyName ParseKey(const std::string& text) {
   const size_t root = RootIndex(text.substr(0, slash));
   if (root == kRootCount) throw UsageError("\"" + text + "\" does not start with a root key name");
   std::string subKey = slash == std::string::npos ? "" : text.substr(slash + 1);
+  if (subKey.ends_with('\\')) subKey.pop_back();  // as the registry ignores it
   std::string shown(RootName(root));
   if (!subKey.empty()) shown += "\\" + subKey;
   return {PredefinedKey(root), subKey, shown};
@@ -91,7 +135,11 @@ std::string TypeName(DWORD type) {
     case REG_BINARY: return "REG_BINARY";
     case REG_DWORD: return "REG_DWORD";
     case REG_MULTI_SZ: return "REG_MULTI_SZ";
-    default: return "REG_0x" + std::to_string(type);
+    default: {
+      char text[24];
+      std::snprintf(text, sizeof text, "REG_0x%x", static_cast<unsigned>(type));
+      return text;
+    }
   }
 }
 
@@ -158,7 +206,6 @@ int Query(const Command& command, std::ostream& out, std::ostream& err) {
     err << kNotFound << '\n';
     return 1;
   }
-  out << '\n' << name.shown << '\n';
   DWORD type = 0;
   std::vector<BYTE> data;
   if (command.valueName) {
@@ -166,9 +213,11 @@ int Query(const Command& command, std::ostream& out, std::ostream& err) {
       err << kNotFound << '\n';
       return 1;
     }
+    out << '\n' << name.shown << '\n';
     PrintValue(out, *command.valueName, type, data);
     return 0;
   }
+  out << '\n' << name.shown << '\n';
   std::vector<char> valueName(kMaxValueNameLength + 1);
   for (DWORD index = 0;; ++index) {
     DWORD nameSize = static_cast<DWORD>(valueName.size());
@@ -198,10 +247,13 @@ std::vector<BYTE> EncodeData(const Command& command, DWORD& type) {
   }
   if (typeName == "REG_DWORD") {
     type = REG_DWORD;
-    char* end = nullptr;
-    errno = 0;
-    const unsigned long long number = std::strtoull(text.c_str(), &end, 0);
-    if (text.empty() || *end != '\0' || errno != 0 || number > 0xFFFFFFFFull || text[0] == '-') {
+    // Decimal, or hexadecimal after 0x; no signs, no spaces, no octal.
+    const bool hex = text.starts_with("0x") || text.starts_with("0X");
+    const char* first = text.data() + (hex ? 2 : 0);
+    const char* last = text.data() + text.size();
+    DWORD number = 0;
+    const auto [end, error] = std::from_chars(first, last, number, hex ? 16 : 10);
+    if (first == last || end != last || error != std::errc()) {
       throw UsageError("\"" + text + "\" is not a REG_DWORD number");
     }
     return {static_cast<BYTE>(number), static_cast<BYTE>(number >> 8), static_cast<BYTE>(number >> 16),
@@ -343,19 +395,18 @@ int Info(std::ostream& out) {
 int Run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
   try {
     const Command command = ParseCommand(arguments);
-    const bool needsKey = command.verb == "query" || command.verb == "add" || command.verb == "delete";
-    if (needsKey && command.key.empty()) throw UsageError(command.verb + " needs a KEY");
     if (command.verb == "query") return Query(command, out, err);
     if (command.verb == "add") return Add(command, out, err);
     if (command.verb == "delete") return Delete(command, out, err);
     if (command.verb == "export") return Export(command, out, err);
-    if (command.verb == "info") return Info(out);
-    throw UsageError("unknown command \"" + command.verb + "\"");
+    return Info(out);
   } catch (const UsageError& error) {
     err << "ERROR: " << error.what() << '\n' << kUsage;
     return 2;
+  } catch (const HiveError&) {
+    throw;  // the program's main reports it
   } catch (const std::exception& error) {
-    // A hive that cannot be read, a machine that cannot be set up.
+    // A machine that cannot be set up.
     err << "ERROR: " << error.what() << '\n';
     return 1;
   }

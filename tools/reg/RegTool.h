@@ -13,7 +13,8 @@
 namespace regtool {
 
 // Runs one command (the arguments after the program name) and returns the exit status:
-// 0 done, 1 refused or not found, 2 a command line that cannot be understood.
+// 0 done, 1 refused or not found, 2 a command line that cannot be understood. A hive
+// that cannot be read or written is left to the caller (platform::HiveError).
 int Run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 
 }  // namespace regtool

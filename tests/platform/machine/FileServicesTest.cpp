@@ -1,5 +1,9 @@
 #include "platform/machine/FileServices.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -66,6 +70,12 @@ TEST_F(FileServices, FindFirstFileFollowsWindowsRules) {
   EXPECT_FALSE(Exists("C:\\")) << "a drive root finds nothing";
   EXPECT_FALSE(Exists("C:\\WINDOWS\\missing.txt"));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_FALSE(Exists("C:\\Nowhere\\*"));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  EXPECT_FALSE(Exists("C:\\Nowhere\\x.txt"));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  EXPECT_FALSE(Exists("C:\\WINDOWS\\*.none"));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
   EXPECT_FALSE(Exists("Q:\\WINDOWS"));
   EXPECT_FALSE(Exists("C:\\..\\etc"));
 }
@@ -101,6 +111,55 @@ TEST_F(FileServices, MoveFailsWhenTheTargetExistsAndKeepsBothFiles) {
   EXPECT_EQ(Read("C:\\WINDOWS\\new.dll.precpy", "rb"), "new");
   EXPECT_FALSE(MoveFileA("C:\\WINDOWS\\gone.dll", "C:\\WINDOWS\\x.dll"));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST_F(FileServices, MoveCanChangeOnlyTheCaseOfAName) {
+  Write("C:\\File.txt", "x", "wb");
+  EXPECT_TRUE(MoveFileA("C:\\File.txt", "C:\\FILE.TXT"));
+  EXPECT_TRUE(fs::exists(DriveC() / "FILE.TXT"));
+  EXPECT_FALSE(fs::exists(DriveC() / "File.txt"));
+  EXPECT_TRUE(MoveFileA("C:\\WINDOWS\\temp", "c:\\windows\\Temp")) << "folders too";
+  EXPECT_TRUE(fs::is_directory(DriveC() / "WINDOWS/Temp"));
+  EXPECT_FALSE(MoveFileA("C:\\FILE.TXT", "C:\\FILE.TXT")) << "a file does not move onto itself";
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+}
+
+// Moves between host file systems copy and delete; they need a second file system.
+class MoveAcrossFileSystems : public FileServices {
+ protected:
+  void SetUp() override {
+    FileServices::SetUp();
+    struct stat shm {}, sandbox {};
+    if (::stat("/dev/shm", &shm) != 0 || ::stat(root_.c_str(), &sandbox) != 0 || shm.st_dev == sandbox.st_dev) {
+      GTEST_SKIP() << "/dev/shm is not a file system of its own here";
+    }
+    other_ = "/dev/shm/carvox-move-" + std::to_string(::getpid());
+  }
+  void TearDown() override {
+    if (!other_.empty()) std::filesystem::remove(other_);
+  }
+  std::string other_;
+};
+
+TEST_F(MoveAcrossFileSystems, CopiesThenDeletesTheSource) {
+  Write("C:\\WINDOWS\\big.bin", std::string(200000, 'z'), "wb");
+  const std::string target = ToWindowsPath(other_);
+  EXPECT_TRUE(MoveFileA("C:\\WINDOWS\\big.bin", target.c_str()));
+  EXPECT_FALSE(fs::exists(DriveC() / "WINDOWS/big.bin"));
+  EXPECT_EQ(ReadHostFile(other_), std::string(200000, 'z'));
+  Write("C:\\WINDOWS\\again.bin", "new", "wb");
+  EXPECT_FALSE(MoveFileA("C:\\WINDOWS\\again.bin", target.c_str()));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  EXPECT_EQ(ReadHostFile(other_), std::string(200000, 'z')) << "the existing target is kept";
+}
+
+TEST_F(FileServices, AMoveWhoseCopyFailsLeavesNoPartialTarget) {
+  // /proc/self/mem opens but cannot be read at offset 0, and it is on a file system of
+  // its own: the copy starts and fails.
+  struct stat info {};
+  if (::stat("/proc/self/mem", &info) != 0) GTEST_SKIP() << "no /proc";
+  EXPECT_FALSE(MoveFileA("Z:\\proc\\self\\mem", "C:\\WINDOWS\\mem.copy"));
+  EXPECT_FALSE(fs::exists(DriveC() / "WINDOWS/mem.copy"));
 }
 
 TEST_F(FileServices, AFileMarkedInUseCannotBeDeletedOrMoved) {
@@ -153,11 +212,51 @@ TEST_F(FileServices, TextModeUpdateReadsBackWhatItWrote) {
   EXPECT_EQ(Read("C:\\WINDOWS\\temp\\kfwr.tmp", "rt"), "one\ntwo\nthree\n");
 }
 
+TEST_F(FileServices, TextModePositionsAreOffsetsOnDisk) {
+  // Lines of every length, so that CR LF pairs fall on every side of the read chunks.
+  std::string lines;
+  std::vector<long> offsets{0};
+  for (int i = 0; i < 3000; ++i) {
+    lines += std::string(static_cast<size_t>(i % 11), 'a' + static_cast<char>(i % 26)) + "\n";
+    offsets.push_back(offsets.back() + i % 11 + 2);
+  }
+  Write("C:\\positions.txt", lines, "w");
+  std::FILE* file = OpenFile("C:\\positions.txt", "r");
+  ASSERT_NE(file, nullptr);
+  char line[32];
+  for (size_t i = 1; i < offsets.size(); ++i) {
+    ASSERT_NE(std::fgets(line, sizeof line, file), nullptr);
+    ASSERT_EQ(std::ftell(file), offsets[i]) << "after line " << i;
+  }
+  ASSERT_EQ(std::fseek(file, offsets[1234], SEEK_SET), 0);
+  ASSERT_NE(std::fgets(line, sizeof line, file), nullptr);
+  EXPECT_EQ(std::string(line), std::string(1234 % 11, 'a' + 1234 % 26) + "\n");
+  EXPECT_EQ(std::ftell(file), offsets[1235]);
+  ASSERT_EQ(std::fseek(file, -2, SEEK_CUR), 0) << "back over the CR LF";
+  EXPECT_EQ(std::fgetc(file), '\n');
+  std::fclose(file);
+
+  file = OpenFile("C:\\positions.txt", "r+");
+  ASSERT_NE(file, nullptr);
+  ASSERT_NE(std::fgets(line, sizeof line, file), nullptr);
+  ASSERT_EQ(std::fseek(file, 0, SEEK_CUR), 0);
+  std::fputs("X\n", file);
+  EXPECT_EQ(std::ftell(file), offsets[1] + 3) << "a written line end takes two bytes";
+  std::fclose(file);
+  EXPECT_EQ(ReadHostFile(DriveC() / "positions.txt").substr(0, 7), "\r\nX\r\ncc") << "written over the next line";
+}
+
 TEST_F(FileServices, OpenRefusesBadModesAndPaths) {
+  EXPECT_EQ(OpenFile("C:\\x.txt", ""), nullptr);
+  EXPECT_EQ(OpenFile("C:\\x.txt", nullptr), nullptr);
   EXPECT_EQ(OpenFile("C:\\x.txt", "q"), nullptr);
   EXPECT_EQ(OpenFile("C:\\x.txt", "rw"), nullptr);
   EXPECT_EQ(OpenFile("C:\\..\\x.txt", "w"), nullptr);
   EXPECT_EQ(OpenFile("C:\\missing.txt", "r"), nullptr);
+  std::FILE* binary = OpenFile("C:\\x.bin", "w+b");
+  ASSERT_NE(binary, nullptr);
+  EXPECT_NE(::fcntl(fileno(binary), F_GETFD) & FD_CLOEXEC, 0) << "programs started later do not inherit it";
+  std::fclose(binary);
   EXPECT_FALSE(fs::exists(root_ / "x.txt"));
 }
 

@@ -39,6 +39,8 @@ TEST_F(FreshMachine, FirstUseCreatesTheWindowsFolders) {
 TEST_F(FreshMachine, AFolderRemovedLaterIsMadeAgain) {
   fs::remove_all(MachineRoot() / "drive_c/WINDOWS");
   EXPECT_TRUE(fs::is_directory(MachineRoot() / "drive_c/WINDOWS/system32"));
+  fs::remove(MachineRoot() / "drive_c/WINDOWS/temp");
+  EXPECT_TRUE(fs::is_directory(MachineRoot() / "drive_c/WINDOWS/temp")) << "also beside an intact system32";
 }
 
 TEST_F(FreshMachine, ProgramsStartingTogetherBothGetACompleteMachine) {
@@ -75,6 +77,19 @@ TEST(MachineRootChoice, FallsBackToTheDataFolderAndThenHome) {
   EXPECT_EQ(MachineRoot(), home / ".local/share/carvox/machine");
 }
 
+TEST(MachineRootChoice, ARelativeMachineFolderStaysWhereItWasFirstFound) {
+  const fs::path first = testsupport::FreshFolder("first");
+  const fs::path second = testsupport::FreshFolder("second");
+  const fs::path before = fs::current_path();
+  ScopedEnv machine("CARVOX_MACHINE", "relative-machine");
+  fs::current_path(first);
+  EXPECT_EQ(MachineRoot(), first / "relative-machine");
+  fs::current_path(second);
+  EXPECT_EQ(MachineRoot(), first / "relative-machine");
+  EXPECT_FALSE(fs::exists(second / "relative-machine"));
+  fs::current_path(before);
+}
+
 TEST_F(FreshMachine, FolderQueriesFollowWindowsBufferRules) {
   char buffer[64];
   EXPECT_EQ(GetWindowsDirectoryA(buffer, sizeof buffer), 10u);
@@ -91,16 +106,33 @@ TEST_F(FreshMachine, FolderQueriesFollowWindowsBufferRules) {
   EXPECT_EQ(GetWindowsDirectoryA(exact, sizeof exact), 10u);
 }
 
-TEST_F(FreshMachine, TempPathIsTheHostTempFolderOnDriveZ) {
-  const fs::path tmp = testsupport::FreshFolder("tmp");
-  ScopedEnv tmpdir("TMPDIR", tmp.c_str());
+std::string TempPath() {
   char buffer[MAX_PATH];
   const DWORD length = GetTempPathA(sizeof buffer, buffer);
-  ASSERT_GT(length, 0u);
-  const std::string path(buffer, length);
+  return length > 0 && length < sizeof buffer ? std::string(buffer, length) : "<failed>";
+}
+
+TEST_F(FreshMachine, TempPathIsTheTmpVariableOnDriveZ) {
+  const fs::path tmp = testsupport::FreshFolder("tmp");
+  const fs::path temp = testsupport::FreshFolder("temp");
+  const fs::path tmpdir = testsupport::FreshFolder("tmpdir");
+  ScopedEnv tmpVariable("TMP", tmp.c_str());
+  ScopedEnv tempVariable("TEMP", temp.c_str());
+  ScopedEnv tmpdirVariable("TMPDIR", tmpdir.c_str());
+  const std::string path = TempPath();
   EXPECT_TRUE(path.starts_with("Z:\\"));
   EXPECT_EQ(path.back(), '\\');
   EXPECT_EQ(ToHostPath(path), tmp);
+  {
+    ScopedEnv relative("TMP", "relative");
+    EXPECT_EQ(ToHostPath(TempPath()), temp) << "only an absolute folder counts";
+  }
+  ScopedEnv noTmp("TMP", nullptr);
+  EXPECT_EQ(ToHostPath(TempPath()), temp);
+  ScopedEnv noTemp("TEMP", nullptr);
+  EXPECT_EQ(ToHostPath(TempPath()), tmpdir);
+  ScopedEnv noTmpdir("TMPDIR", nullptr);
+  EXPECT_EQ(TempPath(), "Z:\\tmp\\");
 }
 
 }  // namespace

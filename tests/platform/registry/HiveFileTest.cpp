@@ -126,6 +126,11 @@ INSTANTIATE_TEST_SUITE_P(
                     BadHive{"short root in file", "REGEDIT4\n\n[HKLM\\x]\n", 3},
                     BadHive{"empty key name", "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\a\\\\b]\n", 3},
                     BadHive{"value before key", "REGEDIT4\n\"a\"=\"b\"\n", 2},
+                    BadHive{"key too deep", [] {
+                      std::string section = "[HKEY_CURRENT_USER";
+                      for (size_t i = 0; i <= kMaxKeyDepth; ++i) section += "\\k";
+                      return "REGEDIT4\n\n[HKEY_CURRENT_USER\\ok]\n\n" + section + "]\n";
+                    }(), 5},
                     BadHive{"huge string", kHead + "\"a\"=\"" + std::string(kMaxValueSize + 1, 'x') + "\"\n", 4},
                     BadHive{"huge hex", kHead + "\"a\"=hex:" + [] {
                       std::string list = "00";
@@ -149,6 +154,26 @@ TEST_F(HiveFile, AnOversizedHiveIsRefusedWithoutReadingIt) {
     EXPECT_NE(std::string(error.what()).find(HiveFilePath().string()), std::string::npos);
   }
   EXPECT_EQ(std::filesystem::file_size(HiveFilePath()), kMaxHiveFileSize + 1);
+}
+
+TEST_F(HiveFile, WhatTheRegistryWritesAtItsLimitsReadsBack) {
+  // The longest value line: every character of the name escaped, the widest type prefix,
+  // the largest data, wrapped over many lines.
+  HKEY key = Create("Software\\Limits");
+  const std::string name(kMaxValueNameLength, '\\');
+  std::vector<BYTE> data(kMaxValueSize);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<BYTE>(i * 7);
+  ASSERT_EQ(RegSetValueExA(key, name.c_str(), 0, 0xFFFFFFFF, data.data(), static_cast<DWORD>(data.size())),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+
+  HiveStore another;  // as another program reads the file
+  const RegKey* limits = another.Current().roots[RootIndex("HKLM")].FindSubkey("Software")->FindSubkey("Limits");
+  ASSERT_NE(limits, nullptr);
+  const RegValue* value = limits->FindValue(name);
+  ASSERT_NE(value, nullptr);
+  EXPECT_EQ(value->type, 0xFFFFFFFFu);
+  EXPECT_TRUE(value->data == data);
 }
 
 TEST_F(HiveFile, AcceptsWhatRegeditWrites) {

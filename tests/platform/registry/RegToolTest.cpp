@@ -38,6 +38,34 @@ TEST_F(RegTool, AddsAndQueriesValuesOfEachType) {
   EXPECT_NE(out_.str().find("    dsound_driver    REG_SZ    Primary Sound\n"), std::string::npos) << "named as asked";
 }
 
+TEST_F(RegTool, DwordsAreDecimalUnlessMarkedHex) {
+  for (const auto& [text, shown] : std::vector<std::pair<std::string, std::string>>{
+           {"010", "0xa"}, {"0x10", "0x10"}, {"0XfF", "0xff"}, {"4294967295", "0xffffffff"}, {"0", "0x0"}}) {
+    ASSERT_EQ(Run({"add", kKey, "/v", "n", "/t", "REG_DWORD", "/d", text, "/f"}), 0) << text;
+    ASSERT_EQ(Run({"query", kKey, "/v", "n"}), 0);
+    EXPECT_NE(out_.str().find("REG_DWORD    " + shown + "\n"), std::string::npos) << text << ": " << out_.str();
+  }
+  for (const std::string text : {"4294967296", "-1", "+1", " 1", "1 ", "0x", "0x-1", "1e3", ""}) {
+    EXPECT_EQ(Run({"add", kKey, "/v", "n", "/t", "REG_DWORD", "/d", text, "/f"}), 2) << text;
+  }
+}
+
+TEST_F(RegTool, QueryShowsKeysAsGivenAndUnknownTypesInHex) {
+  HKEY key = Create("Software\\Korvell\\Carvox\\Sub");
+  RegCloseKey(key);
+  key = Create("Software\\Korvell\\Carvox");
+  ASSERT_EQ(RegSetValueExA(key, "odd", 0, 0x1F, reinterpret_cast<const BYTE*>("\x01"), 1), ERROR_SUCCESS);
+  RegCloseKey(key);
+  EXPECT_EQ(Run({"query", std::string(kKey) + "\\"}), 0);
+  EXPECT_EQ(out_.str(),
+            "\nHKEY_LOCAL_MACHINE\\Software\\Korvell\\Carvox\n"
+            "    odd    REG_0x1f    01\n"
+            "\nHKEY_LOCAL_MACHINE\\Software\\Korvell\\Carvox\\Sub\n");
+  EXPECT_EQ(Run({"query", kKey, "/v", "missing"}), 1);
+  EXPECT_EQ(out_.str(), "") << "no header for a value that is not there";
+  EXPECT_NE(err_.str().find("unable to find"), std::string::npos);
+}
+
 TEST_F(RegTool, OverwritingAValueAsksUnlessForced) {
   ASSERT_EQ(Run({"add", kKey, "/v", "x", "/d", "one"}), 0);
   prompt_.Script({IDNO});
@@ -95,17 +123,40 @@ TEST_F(RegTool, BadCommandLinesGetTheUsage) {
                                              {"add", kKey, "/v", "n", "/t", "REG_DWORD", "/d", "0x100000000"},
                                              {"add", kKey, "/v", "n", "/t", "REG_BINARY", "/d", "abc"},
                                              {"add", kKey, "/v", "n", "/t", "REG_QWORD", "/d", "1"},
-                                             {"add", kKey, "extra"}}) {
+                                             {"add", kKey, "extra"},
+                                             {"add", kKey, "/d", "data"},
+                                             {"add", kKey, "/t", "REG_SZ"},
+                                             {"add", kKey, "/v", "n", "/ve", "/d", "x"},
+                                             {"add", kKey, "/f", "/f"},
+                                             {"query", kKey, "/f"},
+                                             {"query", kKey, "/d", "x"},
+                                             {"delete", kKey, "/t", "REG_SZ"},
+                                             {"export", kKey, "/v", "n"},
+                                             {"info", kKey},
+                                             {"info", "/f"}}) {
     EXPECT_EQ(Run(arguments), 2) << testing::PrintToString(arguments);
     EXPECT_NE(err_.str().find("usage:"), std::string::npos);
   }
 }
 
+TEST_F(RegTool, AddWithoutAValueNameAddsTheKeyOnly) {
+  EXPECT_EQ(Run({"add", kKey}), 0);
+  EXPECT_EQ(Run({"query", kKey, "/ve"}), 1) << "no default value appears";
+  EXPECT_EQ(Run({"add", kKey, "/d", "lost?"}), 2) << "data without a value is refused, not dropped";
+}
+
 TEST_F(RegTool, AnUnreadableHiveStopsTheToolWithItsLine) {
   WriteHive("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software]\nnonsense\n");
-  EXPECT_EQ(Run({"add", kKey, "/v", "x", "/d", "1", "/f"}), 1);
-  EXPECT_NE(err_.str().find(HiveFilePath().string() + ":4: "), std::string::npos) << err_.str();
+  const int status = RunReportingHiveErrors([&] { return Run({"add", kKey, "/v", "x", "/d", "1", "/f"}); },
+                                            "carvox-reg");
+  EXPECT_EQ(status, 1);
+  ASSERT_EQ(prompt_.messages().size(), 1u);
+  EXPECT_NE(prompt_.messages()[0].text.find(HiveFilePath().string() + ":4: "), std::string::npos)
+      << prompt_.messages()[0].text;
+  EXPECT_EQ(prompt_.messages()[0].caption, "carvox-reg");
+  EXPECT_EQ(prompt_.messages()[0].type, MB_OK | MB_ICONSTOP);
   EXPECT_EQ(ReadHive(), "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software]\nnonsense\n");
+  EXPECT_EQ(RunReportingHiveErrors([] { return 7; }), 7) << "the work's own status otherwise";
 }
 
 }  // namespace

@@ -61,6 +61,37 @@ TEST_F(Registry, BadSubkeyPathsAreRefused) {
             ERROR_INVALID_PARAMETER);
 }
 
+// "a\\a\\...": `levels` names.
+std::string NestedPath(size_t levels) {
+  std::string path = "a";
+  for (size_t i = 1; i < levels; ++i) path += "\\a";
+  return path;
+}
+
+TEST_F(Registry, KeysAreAtMost512LevelsDeep) {
+  HKEY key = nullptr;
+  EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, NestedPath(100000).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &key, nullptr),
+            ERROR_INVALID_PARAMETER);
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, NestedPath(kMaxKeyDepth - 1).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  HKEY deepest = nullptr;
+  EXPECT_EQ(RegCreateKeyExA(key, "b", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &deepest, nullptr), ERROR_SUCCESS);
+  RegCloseKey(deepest);
+  HKEY tooDeep = nullptr;
+  EXPECT_EQ(RegCreateKeyExA(key, "b\\c", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &tooDeep, nullptr),
+            ERROR_INVALID_PARAMETER)
+      << "counted from the root, not from the handle";
+  RegCloseKey(key);
+  for (const auto& entry : std::filesystem::directory_iterator(MachineRoot())) {
+    EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+  }
+  std::string text;
+  ASSERT_EQ(RegExportText(HKEY_CURRENT_USER, NestedPath(kMaxKeyDepth - 1).c_str(), text), ERROR_SUCCESS);
+  EXPECT_NE(text.find("\\a\\b]"), std::string::npos) << "the deepest key is in the hive";
+}
+
 TEST_F(Registry, NamesIgnoreCaseAndKeepTheFirstSpelling) {
   HKEY key = Create("Software\\Korvell\\Carvox");
   EXPECT_EQ(SetText(key, "Last_exportDir", "C:\\one"), ERROR_SUCCESS);

@@ -58,11 +58,21 @@ TEST_F(SystemInfo, AVersionValueOfAnotherTypeKeepsItsDefault) {
   EXPECT_STREQ(info.szCSDVersion, "Service Pack 6");
 }
 
-TEST_F(SystemInfo, AWrongRecordSizeFails) {
+TEST_F(SystemInfo, TheLongerRecordIsFilledAndOtherSizesFail) {
+  OSVERSIONINFOEXA extended{};
+  extended.dwOSVersionInfoSize = sizeof extended;
+  extended.wReserved = 0xAA;
+  ASSERT_TRUE(GetVersionExA(&extended));
+  EXPECT_EQ(extended.dwOSVersionInfoSize, 156u);
+  EXPECT_EQ(extended.dwMajorVersion, 5u);
+  EXPECT_EQ(extended.wProductType, VER_NT_WORKSTATION);
+  EXPECT_EQ(extended.wReserved, 0);
+
   OSVERSIONINFOA info{};
-  info.dwOSVersionInfoSize = 156;
+  info.dwOSVersionInfoSize = 150;
   EXPECT_FALSE(GetVersionExA(&info));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_FALSE(GetVersionExA(nullptr));
 }
 
 TEST_F(SystemInfo, DriveMaskHasCAndZPlusMountedDevices) {
@@ -75,6 +85,16 @@ TEST_F(SystemInfo, DriveMaskHasCAndZPlusMountedDevices) {
   }
   RegCloseKey(key);
   EXPECT_EQ(GetLogicalDrives(), (1u << 2) | (1u << 4) | (1u << 5) | (1u << 25));
+}
+
+TEST_F(SystemInfo, DrivesOfAKeyDeletedMeanwhileEndTheList) {
+  HKEY key = Create("SYSTEM\\MountedDevices");
+  ASSERT_EQ(SetText(key, "\\DosDevices\\E:", "device"), ERROR_SUCCESS);
+  EXPECT_EQ(DriveBitsOfValues(key), 1u << 4);
+  ASSERT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SYSTEM\\MountedDevices"), ERROR_SUCCESS);
+  EXPECT_EQ(DriveBitsOfValues(key), 0u) << "returns instead of counting through every index";
+  RegCloseKey(key);
+  EXPECT_EQ(GetLogicalDrives(), (1u << 2) | (1u << 25));
 }
 
 }  // namespace
