@@ -1,6 +1,7 @@
 // Loading samples and programs by name, and decoding their headers.
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 
@@ -60,8 +61,13 @@ void DecodeLoops(const uint8_t* buffer, AkaiSample& sample) {
 }
 
 void CopyWords(const uint8_t* from, uint32_t count, AkaiSample& sample) {
-  sample.data = std::make_unique<int16_t[]>(count);
-  for (uint32_t i = 0; i < count; ++i) sample.data[i] = static_cast<int16_t>(ReadU16(from + 2 * i));
+  sample.data = std::make_unique_for_overwrite<int16_t[]>(count);
+  // The words are little-endian on disc: on a little-endian host they copy as they are.
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(sample.data.get(), from, size_t{count} * 2);
+  } else {
+    for (uint32_t i = 0; i < count; ++i) sample.data[i] = static_cast<int16_t>(ReadU16(from + 2 * i));
+  }
 }
 
 void DecodeZone(const uint8_t* keygroup, uint32_t z, AkaiVelocityZone& zone) {

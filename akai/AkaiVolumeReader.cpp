@@ -146,7 +146,7 @@ void AkaiVolumeReader::ReadFiles(uint16_t partition, uint16_t volume) {
 
 void AkaiVolumeReader::ReadContiguousBlocks(uint32_t firstBlock, uint32_t count) {
   fileBuffer_.reset();
-  fileBuffer_ = std::make_unique<uint8_t[]>(size_t{count} * kBlockSize);
+  fileBuffer_ = std::make_unique_for_overwrite<uint8_t[]>(size_t{count} * kBlockSize);
   uint32_t lba = firstBlock * kSectorsPerBlock;
   uint8_t* target = fileBuffer_.get();
   for (uint32_t group = 0; group < count / kBlocksPerRequest; ++group) {
@@ -160,7 +160,7 @@ void AkaiVolumeReader::ReadContiguousBlocks(uint32_t firstBlock, uint32_t count)
 
 void AkaiVolumeReader::ReadProgramBlocks(uint32_t firstBlock, uint32_t count, uint16_t partitionStart) {
   fileBuffer_.reset();
-  fileBuffer_ = std::make_unique<uint8_t[]>(size_t{count} * kBlockSize);
+  fileBuffer_ = std::make_unique_for_overwrite<uint8_t[]>(size_t{count} * kBlockSize);
   const std::vector<BlockRange> ranges = FileRanges();
   uint32_t current = firstBlock;
   for (uint32_t i = 0; i < count; ++i) {
