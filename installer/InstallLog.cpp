@@ -1,18 +1,12 @@
 #include "installer/InstallLog.h"
 
 #include <cstdio>
-#include <memory>
 
 #include "installer/Messages.h"
 #include "platform/machine/FileServices.h"
 
 namespace installer {
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 std::string FileLine(const char* prefix, const std::string& directory, const std::string& name,
                      bool component) {
@@ -101,20 +95,7 @@ LogLine SplitLogLine(const std::string& line) {
 }
 
 bool ReadInstallLog(const std::string& path, std::vector<std::string>& lines) {
-  File file(platform::OpenFile(path, "r"));
-  if (file == nullptr) return false;
-  std::string line;
-  for (int c; (c = std::fgetc(file.get())) != EOF;) {
-    if (c != '\n') {
-      line += static_cast<char>(c);
-      continue;
-    }
-    lines.push_back(std::move(line));
-    line.clear();
-  }
-  if (std::ferror(file.get())) return false;
-  if (!line.empty()) lines.push_back(std::move(line));
-  return true;
+  return platform::ReadTextLines(path, lines);
 }
 
 }  // namespace installer
