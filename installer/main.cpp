@@ -46,7 +46,9 @@ int Install(const std::vector<std::string>& arguments) {
     std::cerr << "carvox-setup: the setup wizard is not available in this build; use --unattended\n" << kUsage;
     return 2;
   }
-  static installer::InstallerContext context;
+  // Lives for the whole run; its end removes the staging folder (a static one would be
+  // destroyed after the machine's own statics at exit).
+  installer::InstallerContext context;
   installer::InitContext(context);
   if (!directory.empty()) {
     std::string reason;
