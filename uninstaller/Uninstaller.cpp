@@ -27,7 +27,12 @@ std::string Trimmed(const std::string& text) {
   return text.substr(begin, end - begin);
 }
 
+// A file line without a file name names no file: "DIRECTORY\\" would reach the
+// directory's own path, which the log never gave as a file.
+bool NamesAFile(const LogLine& line) { return !line.first.empty() && !line.second.empty(); }
+
 void RemoveApplicationFile(const LogLine& line) {
+  if (!NamesAFile(line)) return;
   const std::string path = line.first + "\\" + line.second;
   if (line.IsComponent()) {
     if (DecrementSharedCount(path) != 0) return;
@@ -37,6 +42,7 @@ void RemoveApplicationFile(const LogLine& line) {
 }
 
 void RemoveSystemFile(const LogLine& line) {
+  if (!NamesAFile(line)) return;
   const std::string path = line.first + "\\" + line.second;
   if (DecrementSharedCount(path) != 0) return;
   const std::string question =

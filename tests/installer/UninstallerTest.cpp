@@ -66,7 +66,8 @@ TEST_F(InstallerTest, SharedFilesGoOnlyWhenUnusedAndTheUserAgrees) {
   Write("C:\\Tools\\Mine\\user.txt", "the user's");
   platform::CreateDirectoryA("C:\\Tools\\Empty");
   for (const char* line : {"NEWDIR C:\\Tools\\Empty", "NEWDIR C:\\Tools\\Mine", "NEWDIR C:\\Tools",
-                           "NEWKEY HKEY_LOCAL_MACHINE ,Software", "REGFILE C:\\Tools\\Mine,user.txt"}) {
+                           "NEWKEY HKEY_LOCAL_MACHINE ,Software", "REGFILE C:\\Tools\\Mine,user.txt",
+                           "INSTAPPFILE C:\\Tools\\Mine\\user.txt", "INSTAPPFILE C:\\Tools\\Mine\\user.txt,"}) {
     uninstaller::ProcessLogLine(line);
   }
   EXPECT_FALSE(fs::exists(platform::ToHostPath("C:\\Tools\\Empty")));
