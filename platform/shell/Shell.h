@@ -58,6 +58,7 @@ struct ShellLink {
   std::string workingDirectory;
   int showCommand = SW_SHOWNORMAL;
   WORD hotkey = 0;
+  bool operator==(const ShellLink&) const = default;
 };
 
 // E_INVALIDARG for a field holding a line break; STG_E_CANTSAVE when the file cannot be

@@ -1,27 +1,18 @@
-// A self-registering component for the tests: registration and unregistration leave a
-// mark in the registry (HKLM\Software\Carvox\Tests\Component, value "registered"), and
-// DllRegisterServer returns COMPONENT_RESULT.
+// A self-registering component for the tests: registering creates the key
+// HKLM\Software\Carvox\Tests\Component, unregistering deletes it; DllRegisterServer
+// returns COMPONENT_RESULT.
 #include "platform/registry/Registry.h"
 
-namespace {
-
-long Mark(platform::DWORD registered) {
-  platform::HKEY key = nullptr;
-  if (platform::RegCreateKeyExA(platform::HKEY_LOCAL_MACHINE, "Software\\Carvox\\Tests\\Component", 0, nullptr, 0,
-                                platform::KEY_ALL_ACCESS, nullptr, &key, nullptr) != platform::ERROR_SUCCESS) {
-    return -1;
-  }
-  platform::RegSetValueExA(key, "registered", 0, platform::REG_DWORD,
-                           reinterpret_cast<const platform::BYTE*>(&registered), sizeof registered);
-  platform::RegCloseKey(key);
-  return 0;
-}
-
-}  // namespace
+using namespace platform;
 
 extern "C" __attribute__((visibility("default"))) long DllRegisterServer() {
-  Mark(1);
+  HKEY key = nullptr;
+  RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Carvox\\Tests\\Component", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                  &key, nullptr);
+  RegCloseKey(key);
   return COMPONENT_RESULT;
 }
 
-extern "C" __attribute__((visibility("default"))) long DllUnregisterServer() { return Mark(0); }
+extern "C" __attribute__((visibility("default"))) long DllUnregisterServer() {
+  return RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Carvox\\Tests\\Component");
+}

@@ -23,7 +23,7 @@ void WriteHost(const std::string& windowsPath, const std::string& bytes) {
   std::ofstream(platform::ToHostPath(windowsPath), std::ios::binary) << bytes;
 }
 
-TEST(InstallLog, WritesNewestFirstWithCrLfAndReadsBackInFileOrder) {
+TEST(InstallLog, WritesNewestFirstWithCrLf) {
   installer::InstallLog& log = installer::TheInstallLog();
   log.Clear();
   installer::LogNewKey("HKEY_LOCAL_MACHINE", "Software\\Korvell\\Carvox");
@@ -37,10 +37,6 @@ TEST(InstallLog, WritesNewestFirstWithCrLfAndReadsBackInFileOrder) {
             "INSTAPPFILE C:\\Program Files\\Korvell,a b.exe\r\n"
             "NEWDIR C:\\Program Files\\Korvell\r\n"
             "NEWKEY HKEY_LOCAL_MACHINE,Software\\Korvell\\Carvox\r\n");
-  std::vector<std::string> lines;
-  ASSERT_TRUE(installer::ReadInstallLog("C:\\written.log", lines));
-  ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[3], "NEWKEY HKEY_LOCAL_MACHINE,Software\\Korvell\\Carvox");
 }
 
 TEST(InstallLog, AFileThatCannotBeCreatedIsReported) {

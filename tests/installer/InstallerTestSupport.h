@@ -5,16 +5,16 @@
 #include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 
 #include "installer/InstallLog.h"
 #include "installer/Installer.h"
 #include "installer/SharedCount.h"
 #include "platform/machine/Machine.h"
+#include "platform/registry/SystemInfo.h"
 #include "platform/resources/Resources.h"
+#include "tests/support/MachineFiles.h"
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestPaths.h"
 
@@ -29,16 +29,8 @@ class InstallerTest : public testing::Test {
     platform::InstallResources(nullptr);
   }
 
-  static void Write(const std::string& windowsPath, const std::string& bytes) {
-    std::filesystem::create_directories(platform::ToHostPath(windowsPath).parent_path());
-    std::ofstream(platform::ToHostPath(windowsPath), std::ios::binary) << bytes;
-  }
-  static std::string Read(const std::string& windowsPath) {
-    std::ifstream in(platform::ToHostPath(windowsPath), std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return in ? text.str() : "(missing)";
-  }
+  static void Write(const std::string& path, const std::string& bytes) { testsupport::WriteMachineFile(path, bytes); }
+  static std::string Read(const std::string& path) { return testsupport::ReadMachineFile(path); }
   static std::vector<std::string> Log() {
     std::vector<std::string> lines;
     for (int i = 0; i < installer::TheInstallLog().Count(); ++i) lines.push_back(installer::TheInstallLog().Line(i));
@@ -54,6 +46,15 @@ class InstallerTest : public testing::Test {
     const std::optional<platform::DWORD> count = installer::ReadSharedCount(key, path);
     platform::RegCloseKey(key);
     return count;
+  }
+  static void PlayWindows98() {
+    platform::HKEY key = nullptr;
+    platform::RegCreateKeyExA(platform::HKEY_LOCAL_MACHINE, platform::kVersionKey, 0, nullptr, 0,
+                              platform::KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    const platform::DWORD windows = platform::VER_PLATFORM_WIN32_WINDOWS;
+    platform::RegSetValueExA(key, "PlatformId", 0, platform::REG_DWORD,
+                             reinterpret_cast<const platform::BYTE*>(&windows), 4);
+    platform::RegCloseKey(key);
   }
   static bool KeyExists(const std::string& subkey) {
     platform::HKEY key = nullptr;

@@ -1,28 +1,14 @@
 // Restart with wininit.ini replacements, shell links, opening documents.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
 #include "platform/machine/FileServices.h"
-#include "platform/machine/Machine.h"
 #include "platform/shell/Shell.h"
+#include "tests/support/MachineFiles.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-void Write(const std::string& windowsPath, const std::string& bytes) {
-  std::ofstream(platform::ToHostPath(windowsPath), std::ios::binary) << bytes;
-}
-
-std::string Read(const std::string& windowsPath) {
-  std::ifstream in(platform::ToHostPath(windowsPath), std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return in ? text.str() : "(missing)";
-}
+const auto Write = &testsupport::WriteMachineFile;
+const auto Read = &testsupport::ReadMachineFile;
 
 TEST(Restart, CarriesOutAndEmptiesEveryRenameSection) {
   const struct {
@@ -77,13 +63,7 @@ TEST(ShellLink, SavesAndLoadsEveryFieldAndRefusesLineBreaks) {
   EXPECT_TRUE(Read("C:\\Carvox.lnk").starts_with("[Shell Link]\r\nTarget=C:\\Program Files\\"));
   platform::ShellLink loaded;
   ASSERT_TRUE(platform::LoadShellLink("C:\\Carvox.lnk", loaded));
-  EXPECT_EQ(loaded.target, link.target);
-  EXPECT_EQ(loaded.arguments, link.arguments);
-  EXPECT_EQ(loaded.iconPath, link.iconPath);
-  EXPECT_EQ(loaded.iconIndex, 3);
-  EXPECT_EQ(loaded.workingDirectory, link.workingDirectory);
-  EXPECT_EQ(loaded.showCommand, 7);
-  EXPECT_EQ(loaded.hotkey, 0x0641);
+  EXPECT_EQ(loaded, link);
 
   link.description = "two\nlines";
   EXPECT_EQ(platform::SaveShellLink("C:\\Bad.lnk", link), platform::E_INVALIDARG);
