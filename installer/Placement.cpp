@@ -1,6 +1,5 @@
 // Placing payload files: plain writes, version-checked system files and replacement at
 // the next start of Windows.
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -37,14 +36,6 @@ std::string ShortForm(const std::string& path) {
   return length == 0 || length >= sizeof buffer ? path : std::string(buffer, length);
 }
 
-bool IsRenameHeader(const std::string& line) {
-  size_t start = line.find_first_not_of(" \t");
-  if (start == std::string::npos) return false;
-  std::string head = line.substr(start, 8);
-  for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return head == "[rename]";
-}
-
 bool WriteText(std::FILE* file, const std::string& text) {
   return std::fwrite(text.data(), 1, text.size(), file) == text.size();
 }
@@ -59,7 +50,7 @@ bool WriteRenamedCopy(const std::vector<std::string>& lines, const std::string& 
   bool found = false;
   for (const std::string& line : lines) {
     written = written && WriteText(file, line + "\n");
-    if (!IsRenameHeader(line)) continue;
+    if (!IsRenameSectionHeader(line)) continue;
     written = written && WriteText(file, entries);
     found = true;
   }

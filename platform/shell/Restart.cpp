@@ -19,11 +19,6 @@ std::string TrimLeft(const std::string& text) {
   return text.substr(start);
 }
 
-bool IsRenameHeader(const std::string& line) {
-  const std::string text = TrimLeft(line);
-  return text.size() >= 8 && ::strncasecmp(text.c_str(), "[rename]", 8) == 0;
-}
-
 bool IsSectionHeader(const std::string& line) { return TrimLeft(line).starts_with('['); }
 
 bool WriteLines(const std::string& path, const std::vector<std::string>& lines) {
@@ -56,6 +51,11 @@ void CarryOut(const std::string& entry) {
 
 }  // namespace
 
+bool IsRenameSectionHeader(const std::string& line) {
+  const std::string text = TrimLeft(line);
+  return text.size() >= 8 && ::strncasecmp(text.c_str(), "[rename]", 8) == 0;
+}
+
 BOOL ExitWindowsEx(UINT flags, DWORD /*reason*/) {
   if (flags != EWX_REBOOT) {
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
@@ -68,7 +68,7 @@ BOOL ExitWindowsEx(UINT flags, DWORD /*reason*/) {
   std::vector<std::string> kept;
   bool inRename = false;
   for (const std::string& line : lines) {
-    if (IsSectionHeader(line)) inRename = IsRenameHeader(line);
+    if (IsSectionHeader(line)) inRename = IsRenameSectionHeader(line);
     else if (inRename) {
       CarryOut(line);
       continue;

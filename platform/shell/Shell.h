@@ -29,6 +29,9 @@ inline constexpr LONG ERROR_CALL_NOT_IMPLEMENTED = 120;
 // split at the first '=') and emptied, their headers kept. FALSE, with the reason in
 // GetLastError(), when wininit.ini cannot be rewritten; other flags are not supported.
 BOOL ExitWindowsEx(UINT flags, DWORD reason);
+// Whether a wininit.ini line opens a [rename] section: after leading white space, its
+// first 8 characters are "[rename]" in any case.
+bool IsRenameSectionHeader(const std::string& line);
 
 inline constexpr int SW_HIDE = 0;
 inline constexpr int SW_SHOWNORMAL = 1;
