@@ -36,7 +36,7 @@ endfunction()
 #   Embeds each source (a target's built file, or a file) into the target with .incbin
 #   and defines `const platform::ResourceEntry symbol[]` and `const size_t symbolCount`.
 #   The files are copied into the build folder first, so the embedding is redone
-#   whenever one of them changes.
+#   whenever one of them changes (and never taken from a compiler cache).
 function(carvox_embed_resources)
   cmake_parse_arguments(ARG "" "TARGET;TABLE" "RESOURCES" ${ARGN})
   set(dir ${CMAKE_CURRENT_BINARY_DIR}/${ARG_TABLE})
@@ -79,6 +79,11 @@ ${entries}};
 extern const size_t ${ARG_TABLE}Count = ${count};
 ")
   set_source_files_properties(${source} PROPERTIES OBJECT_DEPENDS "${copies}")
-  target_sources(${ARG_TARGET} PRIVATE ${source} ${copies})
-  target_link_libraries(${ARG_TARGET} PRIVATE carvox_resources)
+  # The table compiles without the compiler launcher: a compiler cache hashes the
+  # source, not the files .incbin reads, and would hand back stale payloads.
+  set(objects ${ARG_TARGET}_${ARG_TABLE})
+  add_library(${objects} OBJECT ${source} ${copies})
+  set_target_properties(${objects} PROPERTIES CXX_COMPILER_LAUNCHER "")
+  target_link_libraries(${objects} PRIVATE carvox_resources)
+  target_link_libraries(${ARG_TARGET} PRIVATE ${objects} carvox_resources)
 endfunction()
