@@ -1,5 +1,6 @@
 // Placing payload files: plain writes, version-checked system files and replacement at
 // the next start of Windows.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -161,7 +162,11 @@ void ScheduleRenameAtBoot(const InstallerContext& context, const std::string& ta
   }
   std::vector<std::string> lines;
   if (!ReadTextLines(wininit, lines)) return;
-  const std::string entries = "NUL=" + ShortForm(target) + "\n" + ShortForm(target) + "=" + ShortForm(source) + "\n";
+  const std::string move = ShortForm(target) + "=" + ShortForm(source);
+  // Already waiting for the start (an earlier installation): a second pair of lines
+  // would delete the file the first pair put in place.
+  if (std::find(lines.begin(), lines.end(), move) != lines.end()) return;
+  const std::string entries = "NUL=" + ShortForm(target) + "\n" + move + "\n";
   if (!WriteRenamedCopy(lines, entries, copy)) return;
   // The old file is kept aside until the new one is in place, so that a failed move
   // puts it back instead of losing every replacement already scheduled.

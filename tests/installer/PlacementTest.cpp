@@ -100,6 +100,11 @@ TEST_F(InstallerTest, AFileInUseWaitsForTheNextStart) {
       {"no section", "[boot]\r\n", "[boot]\r\n[Rename]\r\nNUL=T\r\nT=T.precpy\r\n"},
       {"a section", "[rename]\r\nNUL=C:\\a\r\n", "[rename]\r\nNUL=T\r\nT=T.precpy\r\nNUL=C:\\a\r\n"},
       {"indented capitals", "  [RENAME]\r\n[x]\r\n", "  [RENAME]\r\nNUL=T\r\nT=T.precpy\r\n[x]\r\n"},
+      {"already scheduled", "[rename]\r\nNUL=T\r\nT=T.precpy\r\n", "[rename]\r\nNUL=T\r\nT=T.precpy\r\n"},
+  };
+  const auto withTarget = [](std::string text, const std::string& target) {
+    for (size_t at; (at = text.find("T")) != std::string::npos;) text.replace(at, 1, target);
+    return text;
   };
   const std::string target = "C:\\WINDOWS\\system32\\x.dll";
   for (const auto& c : cases) {
@@ -107,16 +112,14 @@ TEST_F(InstallerTest, AFileInUseWaitsForTheNextStart) {
     testsupport::ScriptedPrompt prompt;
     InstallerContext context;
     InitContext(context);
-    if (!c.wininit.empty()) Write("C:\\WINDOWS\\wininit.ini", c.wininit);
+    if (!c.wininit.empty()) Write("C:\\WINDOWS\\wininit.ini", withTarget(c.wininit, target));
     Write(target, "old");
     platform::MarkInUse(target);
     const std::string staged = WithVersion("new", 2);
     EXPECT_EQ(PlaceSystemFile(context, staged.data(), staged.size(), "x.dll", "C:\\WINDOWS\\system32", false), 0);
     EXPECT_TRUE(context.rebootNeeded) << c.name;
     EXPECT_EQ(Read(target + ".precpy"), staged) << c.name;
-    std::string expected = c.expected;
-    for (size_t at; (at = expected.find("T")) != std::string::npos;) expected.replace(at, 1, target);
-    EXPECT_EQ(Read("C:\\WINDOWS\\wininit.ini"), expected) << c.name;
+    EXPECT_EQ(Read("C:\\WINDOWS\\wininit.ini"), withTarget(c.expected, target)) << c.name;
     EXPECT_TRUE(prompt.messages().empty()) << c.name;
   }
 }
