@@ -3,6 +3,8 @@
 
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <string>
 #include <vector>
 
@@ -21,14 +23,21 @@ std::string TrimLeft(const std::string& text) {
 
 bool IsSectionHeader(const std::string& line) { return TrimLeft(line).starts_with('['); }
 
-bool WriteLines(const std::string& path, const std::vector<std::string>& lines) {
-  std::FILE* file = OpenFile(path, "w");
+// Writes a new file beside `path` and puts it in place in one step, so that a failed
+// write leaves the old file whole.
+bool ReplaceLines(const std::string& path, const std::vector<std::string>& lines) {
+  const std::string fresh = path + ".new";
+  std::FILE* file = OpenFile(fresh, "w");
   if (file == nullptr) return false;
   bool written = true;
   for (const std::string& line : lines) {
     written = written && std::fputs(line.c_str(), file) != EOF && std::fputc('\n', file) != EOF;
   }
-  return std::fclose(file) == 0 && written;
+  std::error_code error;
+  if (std::fclose(file) == 0 && written) std::filesystem::rename(ToHostPath(fresh), ToHostPath(path), error);
+  else error = std::make_error_code(std::errc::io_error);
+  if (error) DeleteFileA(fresh.c_str());
+  return !error;
 }
 
 // "NUL=path" deletes; "target=source" replaces target by source.
@@ -66,18 +75,20 @@ BOOL ExitWindowsEx(UINT flags, DWORD /*reason*/) {
   std::vector<std::string> lines;
   if (!ReadTextLines(path, lines)) return TRUE;  // nothing left for the start
   std::vector<std::string> kept;
+  std::vector<std::string> entries;
   bool inRename = false;
   for (const std::string& line : lines) {
     if (IsSectionHeader(line)) inRename = IsRenameSectionHeader(line);
-    else if (inRename) {
-      CarryOut(line);
-      continue;
-    }
-    kept.push_back(line);
+    (inRename && !IsSectionHeader(line) ? entries : kept).push_back(line);
   }
-  if (WriteLines(path, kept)) return TRUE;
-  SetLastError(ERROR_CANTWRITE);
-  return FALSE;
+  // The section is emptied before its lines are carried out: lines done twice would
+  // delete the files that the first run put in place.
+  if (!ReplaceLines(path, kept)) {
+    SetLastError(ERROR_CANTWRITE);
+    return FALSE;
+  }
+  for (const std::string& entry : entries) CarryOut(entry);
+  return TRUE;
 }
 
 }  // namespace platform

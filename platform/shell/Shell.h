@@ -27,7 +27,8 @@ inline constexpr LONG ERROR_CALL_NOT_IMPLEMENTED = 120;
 // more), then the [rename] sections of C:\WINDOWS\wininit.ini are carried out in order
 // ("NUL=path" deletes the file, "target=source" moves source to target, replacing it;
 // split at the first '=') and emptied, their headers kept. FALSE, with the reason in
-// GetLastError(), when wininit.ini cannot be rewritten; other flags are not supported.
+// GetLastError(), when wininit.ini cannot be rewritten: then nothing is carried out.
+// Other flags are not supported.
 BOOL ExitWindowsEx(UINT flags, DWORD reason);
 // Whether a wininit.ini line opens a [rename] section: after leading white space, its
 // first 8 characters are "[rename]" in any case.

@@ -39,10 +39,14 @@ TEST(Restart, CarriesOutAndEmptiesEveryRenameSection) {
   }
 }
 
-TEST(Restart, SplitsAtTheFirstEqualsSignAndKeepsATargetWithoutSource) {
+TEST(Restart, SplitsAtTheFirstEqualsSignKeepsATargetWithoutSourceAndDoesNothingUnwritten) {
   Write("C:\\a=b.txt", "source");
   Write("C:\\kept.txt", "kept");
   Write("C:\\WINDOWS\\wininit.ini", "[rename]\r\nC:\\moved.txt=C:\\a=b.txt\r\nC:\\kept.txt=C:\\gone.txt\r\nnonsense\r\n");
+  platform::CreateDirectoryA("C:\\WINDOWS\\wininit.ini.new");  // the new file cannot be written
+  EXPECT_FALSE(platform::ExitWindowsEx(platform::EWX_REBOOT, 0));
+  EXPECT_EQ(Read("C:\\moved.txt"), "(missing)");
+  platform::RemoveDirectoryA("C:\\WINDOWS\\wininit.ini.new");
   ASSERT_TRUE(platform::ExitWindowsEx(platform::EWX_REBOOT, 0));
   EXPECT_EQ(Read("C:\\moved.txt"), "source");
   EXPECT_EQ(Read("C:\\kept.txt"), "kept");
