@@ -280,6 +280,24 @@ BOOL MoveFileA(const char* existing, const char* target) {
   return TRUE;
 }
 
+bool ReadTextLines(std::string_view windowsPath, std::vector<std::string>& lines) {
+  std::FILE* file = OpenFile(windowsPath, "r");
+  if (file == nullptr) return false;
+  std::string line;
+  for (int c; (c = std::fgetc(file)) != EOF;) {
+    if (c != '\n') {
+      line += static_cast<char>(c);
+      continue;
+    }
+    lines.push_back(std::move(line));
+    line.clear();
+  }
+  if (!line.empty()) lines.push_back(std::move(line));
+  const bool read = !std::ferror(file);
+  std::fclose(file);
+  return read;
+}
+
 void MarkInUse(std::string_view windowsPath) {
   std::set<std::string> marks = ReadInUse();
   marks.insert(ToHostPath(windowsPath).string());
@@ -293,5 +311,7 @@ void ClearInUse(std::string_view windowsPath) {
 }
 
 bool IsMarkedInUse(std::string_view windowsPath) { return MarkedInUse(ToHostPath(windowsPath)); }
+
+void ClearAllInUse() { WriteInUse({}); }
 
 }  // namespace platform

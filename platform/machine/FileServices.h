@@ -4,7 +4,9 @@
 // open modes (text mode writes and reads CR LF line ends).
 
 #include <cstdio>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/machine/WinTypes.h"
 
@@ -53,11 +55,18 @@ BOOL MoveFileA(const char* existing, const char* target);
 // Returns null with errno set when the file cannot be opened or the path is refused.
 std::FILE* OpenFile(std::string_view windowsPath, const char* mode);
 
+// Reads a text file's lines whole, whatever their length, each without its line end
+// (LF, or CR LF); a last line without one is kept as it is. False when the file cannot be
+// opened or read.
+bool ReadTextLines(std::string_view windowsPath, std::vector<std::string>& lines);
+
 // The in-use mark, for tests only: Linux lets a program delete or rename a file that
 // another one has open, Windows does not. A marked path behaves as if another program
 // had it open. The marks live in the machine, so they hold for every process.
 void MarkInUse(std::string_view windowsPath);
 void ClearInUse(std::string_view windowsPath);
 bool IsMarkedInUse(std::string_view windowsPath);
+// Every mark goes when the machine restarts: no program has a file open any more.
+void ClearAllInUse();
 
 }  // namespace platform

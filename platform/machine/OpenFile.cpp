@@ -3,6 +3,8 @@
 // both sides, and ftell/fseek work on offsets in the file as it is on disk.
 #include <fcntl.h>
 #include <stdio.h>
+#include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -154,6 +156,13 @@ std::FILE* OpenText(int fd, const char* stdioMode) {
   return file;
 }
 
+// Programs written into the machine (an installer writes "*.exe" files) must start as
+// they would on Windows, so they are created executable; other files are not.
+mode_t CreationMode(const std::string& host) {
+  const bool program = host.size() > 4 && ::strcasecmp(host.c_str() + host.size() - 4, ".exe") == 0;
+  return program ? 0777 : 0666;
+}
+
 }  // namespace
 
 std::FILE* OpenFile(std::string_view windowsPath, const char* mode) {
@@ -169,7 +178,7 @@ std::FILE* OpenFile(std::string_view windowsPath, const char* mode) {
     errno = ENOENT;
     return nullptr;
   }
-  const int fd = ::open(host.c_str(), parsed.flags | O_CLOEXEC, 0666);
+  const int fd = ::open(host.c_str(), parsed.flags | O_CLOEXEC, CreationMode(host));
   if (fd < 0) return nullptr;
   std::FILE* file = parsed.text ? OpenText(fd, parsed.stdioMode)
                                 : ::fdopen(fd, (std::string(parsed.stdioMode) + "b").c_str());

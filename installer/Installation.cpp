@@ -1,0 +1,129 @@
+// The installation sequence and the payload loops.
+#include <string>
+
+#include "installer/Files.h"
+#include "installer/InstallLog.h"
+#include "installer/Installer.h"
+#include "installer/Messages.h"
+#include "platform/resources/Resources.h"
+
+namespace installer {
+namespace {
+
+using namespace platform;
+
+enum class Placement { Plain, System };
+
+struct PayloadKind {
+  const char* prefix;
+  UINT nameStrings;
+  UINT destinationStrings;
+  Placement placement;
+  bool component;
+  int progressStart;
+};
+
+constexpr PayloadKind kApplicationFiles{"IDT_APPFILE_", 40000, 47000, Placement::Plain, false, 0};
+constexpr PayloadKind kSystemFiles{"IDT_SYSFILE_", 41000, 44000, Placement::System, false, 15};
+constexpr PayloadKind kSelfRegisteringSystemFiles{"IDT_SELFREGSYS_", 42000, 45000, Placement::System, true, 30};
+constexpr PayloadKind kCustomComponents{"IDT_SELFREG_CUSTOM_", 43000, 46000, Placement::Plain, true, 45};
+constexpr int kMaxPayloadIndex = 15;
+
+std::string LoadText(UINT id) {
+  char buffer[2048];
+  LoadStringA(nullptr, id, buffer, sizeof buffer);
+  return buffer;
+}
+
+void ShowProgress(ProgressText& progress, int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += "|||||";
+  progress.SetText(text);
+}
+
+// On Windows 95/98 the files for these destinations (the ASPI files) are not installed.
+bool SkippedOnWindows9x(const std::string& destination) {
+  return destination == "<sysdir32>" || destination == "<sysdir16>" || destination == "<driver_dir>";
+}
+
+// Places one file and carries out what follows its placement.
+void PlaceAndFollowUp(InstallerContext& context, const PayloadKind& kind, const void* data, size_t size,
+                      const std::string& name, const std::string& directory) {
+  const std::string path = directory + "\\" + name;
+  if (kind.placement == Placement::Plain) {
+    const bool written = WritePayloadFile(data, size, name, directory, kind.component);
+    if (written && kind.component) {
+      RegisterServerFile(path);
+      IncrementSharedCount(path);
+    }
+    return;
+  }
+  const int placed = PlaceSystemFile(context, data, size, name, directory, kind.component);
+  if (kind.component && placed == 1) RegisterServerFile(path);
+  IncrementSharedCount(path);
+}
+
+void InstallPayload(InstallerContext& context, const PayloadKind& kind, ProgressText& progress) {
+  int counter = 0;
+  int step = kind.progressStart;
+  for (int index = 1; index <= kMaxPayloadIndex; ++index) {
+    HRSRC resource = FindResourceA(nullptr, (kind.prefix + std::to_string(index)).c_str(), "INSTFILE");
+    if (resource == nullptr) continue;
+    const void* data = LockResource(LoadResource(nullptr, resource));
+    const size_t size = SizeofResource(nullptr, resource);
+    const std::string destination = LoadText(kind.destinationStrings + counter);
+    const std::string name = LoadText(kind.nameStrings + counter);
+    ++counter;
+    if (kind.placement == Placement::System && !context.isNT && SkippedOnWindows9x(destination)) continue;
+    if (kind.placement == Placement::System && destination == "<driver_dir>") context.rebootNeeded = true;
+    const std::string directory = ResolveDestination(context, destination);
+    CreateDirectoryChain(directory);
+    PlaceAndFollowUp(context, kind, data, size, name, directory);
+    ShowProgress(progress, ++step);
+  }
+}
+
+void CopyUninstaller(const InstallerContext& context) {
+  HRSRC resource = FindResourceA(nullptr, "IDT_APPFILE_UNINST", "INSTFILE");
+  const void* data = LockResource(LoadResource(nullptr, resource));
+  if (data == nullptr || !WriteWholeFile(context.windowsDir + kUninstallerName, data, SizeofResource(nullptr, resource))) {
+    ShowError("Could not copy File.");
+  }
+}
+
+void OpenReadMe(const InstallerContext& context) {
+  const std::string readMe = context.appDir + "\\ReadMe.txt";
+  if (PathExists(readMe)) ShellExecuteA(nullptr, "open", readMe.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+}  // namespace
+
+void RunInstallation(InstallerContext& context, ProgressText& progress) {
+  progress.SetText("");
+  WriteUninstallEntry(context);
+  WriteCompanyKey(context);
+  WriteAppPathsEntry(context);
+  CreateDirectoryChain(context.appDir);
+  CreateDirectoryChain(context.sharedDir);
+  for (const PayloadKind* kind : {&kApplicationFiles, &kSystemFiles, &kSelfRegisteringSystemFiles, &kCustomComponents}) {
+    InstallPayload(context, *kind, progress);
+  }
+  if (context.isNT) WriteAspiServiceKeys();
+  CreateStartMenuShortcut(context);
+  LogAppFile(context.appDir, kInstallLogName, false);
+  WriteInstallLog(context.appDir + "\\" + kInstallLogName);
+  CopyUninstaller(context);
+  OpenReadMe(context);
+}
+
+void ShowClosingMessage(const InstallerContext& context) {
+  if (!context.rebootNeeded) {
+    ShowMessage("Setup finished", MB_OK | MB_ICONINFORMATION, kInstallerCaption);
+    return;
+  }
+  const int answer = ShowMessage("Setup finished.\nYou have to reboot your computer\n(choose 'Cancel' to reboot later).",
+                                 MB_OKCANCEL | MB_ICONQUESTION, "Reboot");
+  if (answer == IDOK) ExitWindowsEx(EWX_REBOOT, 0);
+}
+
+}  // namespace installer

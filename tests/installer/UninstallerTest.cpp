@@ -1,0 +1,162 @@
+// The uninstaller's lines and messages, and the whole round trip through the programs.
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <set>
+#include <tuple>
+
+#include "platform/machine/FileServices.h"
+#include "tests/installer/InstallerTestSupport.h"
+#include "tools/machine/MachineTool.h"
+#include "uninstaller/Uninstaller.h"
+
+namespace {
+
+using testsupport::ScriptedPrompt;
+namespace fs = std::filesystem;
+
+TEST(Uninstaller, RootNamesAreMatchedExactly) {
+  const std::pair<std::string, platform::HKEY> cases[] = {
+      {"HKEY_CLASSES_ROOT", platform::HKEY_CLASSES_ROOT}, {"HKEY_CURRENT_CONFIG", platform::HKEY_CURRENT_CONFIG},
+      {"HKEY_CURRENT_USER", platform::HKEY_CURRENT_USER}, {"HKEY_LOCAL_MACHINE", platform::HKEY_LOCAL_MACHINE},
+      {"HKEY_USERS", platform::HKEY_USERS},               {"HKEY_DYN_DATA", platform::HKEY_DYN_DATA},
+      {"HKEY_LOCAL_MACHINE ", nullptr},                   {"hkey_local_machine", nullptr},
+      {"HKLM", nullptr},                                  {"", nullptr},
+  };
+  for (const auto& [name, key] : cases) EXPECT_EQ(uninstaller::RootKeyNamed(name), key) << name;
+}
+
+TEST_F(InstallerTest, TheUninstallerReportsWhatItCouldRead) {
+  Write("C:\\empty.log", "");
+  platform::CreateDirectoryA("C:\\folder.log");
+  const struct {
+    std::string commandLine;
+    std::string text, caption;
+    unsigned type;
+  } cases[] = {
+      {"C:\\missing.log", "Could not uninstall (log file not found)", "Error", 16},
+      {"", "Could not uninstall (log file not found)", "Error", 16},
+      {"  C:\\empty.log ", "Uninstall successful", "Ondrel UnInstaller", 64},
+      {"C:\\folder.log", "Could not uninstall (could not open log file)", "Error", 16},
+  };
+  for (const auto& c : cases) {
+    ScriptedPrompt prompt;
+    EXPECT_EQ(uninstaller::WinMain(c.commandLine, nullptr), 0);
+    ASSERT_EQ(prompt.messages().size(), 1u) << c.commandLine;
+    EXPECT_EQ(prompt.messages()[0].text, c.text);
+    EXPECT_EQ(prompt.messages()[0].caption, c.caption);
+    EXPECT_EQ(prompt.messages()[0].type, c.type);
+  }
+}
+
+TEST_F(InstallerTest, SharedFilesGoOnlyWhenUnusedAndTheUserAgrees) {
+  const std::string path = "C:\\WINDOWS\\system32\\s.dll";
+  for (const int answer : {platform::IDYES, platform::IDNO}) {
+    Write(path, "shared");
+    installer::IncrementSharedCount(path);
+    ScriptedPrompt prompt;
+    prompt.Script({answer});
+    uninstaller::ProcessLogLine("INSTSYSFILE C:\\WINDOWS\\system32,s.dll");
+    EXPECT_EQ(prompt.texts(), std::vector<std::string>{
+                                  "<s.dll>\n\nThis file seems to be no longer in use.\nDo you want to remove it?"});
+    EXPECT_EQ(prompt.messages()[0].type, 36u);
+    EXPECT_EQ(Read(path), answer == platform::IDYES ? "(missing)" : "shared");
+    EXPECT_EQ(SharedCount(path), std::nullopt);
+  }
+  Write("C:\\Tools\\Mine\\user.txt", "the user's");
+  platform::CreateDirectoryA("C:\\Tools\\Empty");
+  for (const char* line : {"NEWDIR C:\\Tools\\Empty", "NEWDIR C:\\Tools\\Mine", "NEWDIR C:\\Tools",
+                           "NEWKEY HKEY_LOCAL_MACHINE ,Software", "REGFILE C:\\Tools\\Mine,user.txt",
+                           "INSTAPPFILE C:\\Tools\\Mine\\user.txt", "INSTAPPFILE C:\\Tools\\Mine\\user.txt,"}) {
+    uninstaller::ProcessLogLine(line);
+  }
+  EXPECT_FALSE(fs::exists(platform::ToHostPath("C:\\Tools\\Empty")));
+  EXPECT_EQ(Read("C:\\Tools\\Mine\\user.txt"), "the user's");
+  EXPECT_TRUE(KeyExists("Software"));
+}
+
+TEST(MachineTool, SplitsRegisteredCommandsAfterTheFirstProgramName) {
+  const std::tuple<std::string, std::string, std::string> cases[] = {
+      {"C:\\WINDOWS\\ONUninst.exe C:\\Program Files\\a b\\_install.log", "C:\\WINDOWS\\ONUninst.exe",
+       "C:\\Program Files\\a b\\_install.log"},
+      {"C:\\A.EXE x.exe y", "C:\\A.EXE", "x.exe y"},
+      {"C:\\a.exex y", "C:\\a.exex y", ""},
+  };
+  for (const auto& [line, program, argument] : cases) {
+    const machinetool::Command command = machinetool::SplitCommand(line);
+    EXPECT_EQ(command.program, program) << line;
+    EXPECT_EQ(command.argument, argument) << line;
+  }
+}
+
+// The programs themselves, on the test's machine.
+int RunProgram(const std::string& commandLine, std::string& output) {
+  const fs::path out = testsupport::FreshFolder("run") / "output.txt";
+  const int status = std::system((commandLine + " </dev/null >'" + out.string() + "' 2>&1").c_str());
+  std::ifstream in(out);
+  output.assign(std::istreambuf_iterator<char>(in), {});
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::set<std::string> MachineFiles() {
+  std::set<std::string> files;
+  const fs::path drive = platform::MachineRoot() / "drive_c";
+  for (const auto& entry : fs::recursive_directory_iterator(drive)) files.insert(fs::relative(entry.path(), drive));
+  return files;
+}
+
+TEST_F(InstallerTest, InstallThenUninstallLeavesTheMachineAsBefore) {
+  const std::string setup = std::string(SETUP_PROGRAM) + " --unattended";
+  const std::string machine = MACHINE_PROGRAM;
+  const std::set<std::string> before = MachineFiles();
+  Write("C:\\WINDOWS\\system32\\MFC42.DLL", "an older copy in use");
+  platform::MarkInUse("C:\\WINDOWS\\system32\\MFC42.DLL");
+  std::string output;
+  ASSERT_EQ(RunProgram(setup, output), 0) << output;
+  EXPECT_NE(output.find("Reboot: question: Setup finished.\nYou have to reboot"), std::string::npos) << output;
+  EXPECT_EQ(Read("C:\\WINDOWS\\system32\\MFC42.DLL"), "an older copy in use");
+  ASSERT_EQ(RunProgram(machine + " reboot", output), 0) << output;
+  EXPECT_TRUE(platform::VersionRecordOf(Read("C:\\WINDOWS\\system32\\MFC42.DLL")).has_value());
+
+  const std::string appDir = "C:\\Program Files\\Korvell\\Carvox";
+  const std::string log = Read(appDir + "\\_install.log");
+  EXPECT_EQ(log.rfind("INSTAPPFILE " + appDir + ",_install.log\r\n"
+                      "INSTAPPFILE " + std::string(platform::kCommonProgramsFolder) + "\\Korvell,Carvox.lnk\r\n", 0), 0u)
+      << log;
+  EXPECT_TRUE(log.ends_with("NEWKEY HKEY_LOCAL_MACHINE,Software\\Korvell\\Carvox\r\n"
+                            "NEWKEY HKEY_LOCAL_MACHINE,Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Carvox\r\n"));
+  EXPECT_EQ(log.find("MFC42"), std::string::npos);  // it existed before
+  EXPECT_TRUE(platform::VersionRecordOf(Read(appDir + "\\SFEDT32.DLL")).has_value());  // as built
+  platform::ShellLink link;
+  ASSERT_TRUE(platform::LoadShellLink((std::string(platform::kCommonProgramsFolder) + "\\Korvell\\Carvox.lnk").c_str(), link));
+  EXPECT_EQ(link.target, appDir + "\\Carvox.exe");
+  EXPECT_EQ(link.workingDirectory, appDir);
+  ASSERT_EQ(RunProgram(machine + " programs", output), 0);
+  EXPECT_EQ(output, "Carvox\tCarvox\tC:\\WINDOWS\\ONUninst.exe " + appDir + "\\_install.log\n");
+
+  ASSERT_EQ(RunProgram(machine + " uninstall Carvox", output), 0) << output;
+  EXPECT_NE(output.find("Uninstall successful"), std::string::npos) << output;
+
+  // What stays: the system files (the uninstaller's question is answered No off a
+  // terminal), their folders, the uninstaller itself, the Korvell key's parent.
+  std::set<std::string> after = MachineFiles();
+  for (const std::string& kept : before) after.erase(kept);
+  for (const std::string& file : after) {
+    EXPECT_TRUE(file.starts_with("WINDOWS/system") || file == "WINDOWS/ONUnInst.exe" || file == "WINDOWS/wininit.ini")
+        << file;
+  }
+  for (const char* key : {"Software\\Korvell\\Carvox", "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Carvox",
+                          "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Carvox.exe",
+                          "SYSTEM\\CurrentControlSet\\Services\\ASPI32"}) {
+    EXPECT_FALSE(KeyExists(key)) << key;
+  }
+  ASSERT_EQ(RunProgram(machine + " programs", output), 0);
+  EXPECT_EQ(output, "");
+
+  // A reinstallation finds the keys of the first one and logs none of them.
+  ASSERT_EQ(RunProgram(setup, output), 0) << output;
+  ASSERT_EQ(RunProgram(setup, output), 0) << output;
+  EXPECT_EQ(Read(appDir + "\\_install.log").find("NEWKEY"), std::string::npos);
+}
+
+}  // namespace
