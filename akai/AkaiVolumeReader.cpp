@@ -80,6 +80,7 @@ void AkaiVolumeReader::ReadBlock(uint32_t block) {
 
 void AkaiVolumeReader::ReadPartitions() {
   partitions_.Clear();
+  skipped_.clear();
   ReadBlock(2);
   // The probes below overwrite the block buffer, so the table is parsed first.
   const std::vector<PartitionTableEntry> table = ParsePartitionTable(blockBuffer_.get() + kPartitionTableOffset);
@@ -88,7 +89,9 @@ void AkaiVolumeReader::ReadPartitions() {
     try {
       ReadBlock(entry.startBlock);
     } catch (...) {
-      continue;  // an unreadable partition is left out; later ones keep their starts
+      // An unreadable partition is left out (and recorded); later ones keep their starts.
+      skipped_.push_back({static_cast<int>(&entry - table.data()), entry.startBlock, entry.sizeBlocks});
+      continue;
     }
     partitions_.Append(new AkaiPartition{entry.startBlock, entry.sizeBlocks});
   }
