@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "tests/cdrom/RecordingFixture.h"
+#include "tests/support/VirtualDrives.h"
 
 using namespace aspi;
 
@@ -139,6 +140,25 @@ TEST_F(CDReaderWaits, AkaiDiscTestReadsSectorZeroAndUnreadableThrows) {
   layer->replies = {{SS_PENDING, SS_ERR, true}};
   reader->SetQuietMode(true);
   ExpectFailure(CDReaderException::kCommandFailed, SS_ERR, [&] { reader->IsAkaiDisc(); });
+}
+
+// Against the real layer: a command held by the drive outlasts the wait, is aborted,
+// and the retry the user chooses reads the sector.
+TEST(CDReaderOverLayer, HeldCommandIsAbortedAndRetried) {
+  const char letter = MountImage(testsupport::FourSectorImage(), 0);
+  testsupport::SetDriveFault(letter, 1, SS_PENDING);
+  testsupport::ScriptedPrompt prompt;  // answers Retry
+  {
+    CDReader reader;
+    CDReaderTestAccess::SetWait(reader, 50);
+    reader.EnumerateDrives();  // its INQUIRY is the held command
+    reader.SelectDevice(letter);
+    uint8_t sector[2048] = {};
+    reader.ReadSectors(2, sector, 1);
+    EXPECT_EQ(sector[2047], 2);
+  }
+  EXPECT_EQ(prompt.messages().size(), 1u);
+  UnmountDrive(letter);
 }
 
 }  // namespace
