@@ -1,5 +1,6 @@
 #include "cdrom/CDReader.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "akai/DiscSignature.h"
@@ -39,36 +40,37 @@ CDReader::CDReader(const char* library) {
 
 CDReader::~CDReader() { platform::FreeLibrary(module_); }
 
-SRB_ExecSCSICmd CDReader::CommandBlock(uint8_t* buffer, uint32_t length) const {
+SRB_ExecSCSICmd CDReader::CommandBlock(int adapter, int target, int lun, uint8_t* buffer, uint32_t length,
+                                       std::initializer_list<BYTE> cdb) {
   SRB_ExecSCSICmd srb;
   std::memset(&srb, 0, sizeof srb);
   srb.SRB_Cmd = SC_EXEC_SCSI_CMD;
-  srb.SRB_HaId = static_cast<BYTE>(hostAdapter_);
-  srb.SRB_Target = static_cast<BYTE>(target_);
-  srb.SRB_Lun = static_cast<BYTE>(lun_);
+  srb.SRB_HaId = static_cast<BYTE>(adapter);
+  srb.SRB_Target = static_cast<BYTE>(target);
+  srb.SRB_Lun = static_cast<BYTE>(lun);
   srb.SRB_Flags = SRB_DIR_IN | SRB_EVENT_NOTIFY;
   srb.SRB_BufLen = length;
   srb.SRB_BufPointer = buffer;
   srb.SRB_SenseLen = SENSE_LEN;
-  srb.SRB_CDBLen = 10;
+  srb.SRB_CDBLen = static_cast<BYTE>(cdb.size());
+  std::copy(cdb.begin(), cdb.end(), srb.CDBByte);
   return srb;
 }
 
 void CDReader::ReadSectors(uint32_t lba, uint8_t* buffer, uint8_t count) {
   // READ(10) carries 24 bits of the LBA here: a larger one would read another sector.
   if (lba >= kLbaLimit) throw CDReaderException{CDReaderException::kCommandFailed, SS_ERR};
-  SRB_ExecSCSICmd srb = CommandBlock(buffer, uint32_t{count} * kSectorSize);
-  const BYTE cdb[10] = {SCSI_READ10, 0, 0, static_cast<BYTE>(lba >> 16), static_cast<BYTE>(lba >> 8),
-                        static_cast<BYTE>(lba), 0, 0, count, 0};
-  std::memcpy(srb.CDBByte, cdb, sizeof cdb);
+  SRB_ExecSCSICmd srb =
+      CommandBlock(hostAdapter_, target_, lun_, buffer, uint32_t{count} * kSectorSize,
+                   {SCSI_READ10, 0, 0, static_cast<BYTE>(lba >> 16), static_cast<BYTE>(lba >> 8),
+                    static_cast<BYTE>(lba), 0, 0, count, 0});
   ExecuteAndWait(srb);
 }
 
 void CDReader::ReadTOC() {
   std::memset(toc_, 0, sizeof toc_);
-  SRB_ExecSCSICmd srb = CommandBlock(toc_, kTocSize);
-  const BYTE cdb[10] = {SCSI_READ_TOC, 0, 0, 0, 0, 0, 0, kTocSize >> 8, kTocSize & 0xFF, 0};
-  std::memcpy(srb.CDBByte, cdb, sizeof cdb);
+  SRB_ExecSCSICmd srb = CommandBlock(hostAdapter_, target_, lun_, toc_, kTocSize,
+                                     {SCSI_READ_TOC, 0, 0, 0, 0, 0, 0, kTocSize >> 8, kTocSize & 0xFF, 0});
   ExecuteAndWait(srb);
 }
 

@@ -9,6 +9,7 @@
 // status}. A wait that runs out aborts the command before the block goes away.
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 #include "akai/SectorSource.h"
@@ -69,8 +70,10 @@ class CDReader : public SectorSource {
  private:
   friend class CDReaderTestAccess;  // tests shorten the wait
 
-  aspi::SRB_ExecSCSICmd CommandBlock(uint8_t* buffer, uint32_t length) const;
-  aspi::SRB_ExecSCSICmd InquiryBlock(int adapter, int target, int lun, uint8_t* data) const;
+  // A zero-filled block for `cdb` to the device at `adapter`, `target`, `lun`, reading
+  // `length` bytes into `buffer`, with event notification.
+  static aspi::SRB_ExecSCSICmd CommandBlock(int adapter, int target, int lun, uint8_t* buffer, uint32_t length,
+                                            std::initializer_list<aspi::BYTE> cdb);
   // Takes a timed-out command back from the layer.
   void Abort(aspi::SRB_ExecSCSICmd& srb);
 

@@ -148,40 +148,19 @@ char CDReader::FindDriveLetter(const char* vendor, const char* product, const ch
   return SearchScsiEnum(vendor, product, revision, target, lun);
 }
 
-SRB_ExecSCSICmd CDReader::InquiryBlock(int adapter, int target, int lun, uint8_t* data) const {
-  SRB_ExecSCSICmd srb;
-  std::memset(&srb, 0, sizeof srb);
-  srb.SRB_Cmd = SC_EXEC_SCSI_CMD;
-  srb.SRB_HaId = static_cast<BYTE>(adapter);
-  srb.SRB_Target = static_cast<BYTE>(target);
-  srb.SRB_Lun = static_cast<BYTE>(lun);
-  srb.SRB_Flags = SRB_DIR_IN | SRB_EVENT_NOTIFY;
-  srb.SRB_BufLen = 96;
-  srb.SRB_BufPointer = data;
-  srb.SRB_SenseLen = SENSE_LEN;
-  srb.SRB_CDBLen = 6;
-  const BYTE cdb[6] = {SCSI_INQUIRY, 0, 0, 0, 96, 0};
-  std::memcpy(srb.CDBByte, cdb, sizeof cdb);
-  return srb;
-}
-
 void CDReader::EnumerateDrives() {
   adapterCount_ = static_cast<int32_t>(getSupportInfo_() & 0xFF);
   drives_.Clear();
   for (int a = 0; a < adapterCount_; ++a) {
     for (int t = 0; t < kTargets; ++t) {
       for (int l = 0; l < kLuns; ++l) {
-        SRB_GDEVBlock probe;
-        std::memset(&probe, 0, sizeof probe);
-        probe.SRB_Cmd = SC_GET_DEV_TYPE;
-        probe.SRB_HaId = static_cast<BYTE>(a);
-        probe.SRB_Target = static_cast<BYTE>(t);
-        probe.SRB_Lun = static_cast<BYTE>(l);
+        // Every field not named is zero.
+        SRB_GDEVBlock probe{SC_GET_DEV_TYPE, 0, static_cast<BYTE>(a), 0, 0, static_cast<BYTE>(t), static_cast<BYTE>(l), 0, 0};
         sendCommand_(&probe);
         if (probe.SRB_Status != SS_COMP || probe.SRB_DeviceType != DTYPE_CDROM) continue;
         // Zeroed first: a device that returns fewer bytes leaves NULs, never old data.
         uint8_t data[96] = {};
-        SRB_ExecSCSICmd inquiry = InquiryBlock(a, t, l, data);
+        SRB_ExecSCSICmd inquiry = CommandBlock(a, t, l, data, sizeof data, {SCSI_INQUIRY, 0, 0, 0, sizeof data, 0});
         ExecuteAndWait(inquiry);
         auto drive = std::make_unique<CDDriveInfo>();
         drive->vendor = InquiryField(data + 8, 8);
