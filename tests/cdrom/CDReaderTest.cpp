@@ -64,37 +64,34 @@ TEST_F(CDReaderBlocks, LbaBeyond24BitsIsRefusedWithoutPostOrPrompt) {
 
 using CDReaderWaits = RecordingFixture;
 
-TEST_F(CDReaderWaits, CommandCompletedAtOnceIsNotWaitedFor) {
-  // Never signalled: a wait would run out and abort.
-  CDReaderTestAccess::SetWait(*reader, 20);
-  layer->replies = {{SS_COMP, SS_COMP, false}};
-  uint8_t sector[2048];
-  reader->ReadSectors(0, sector, 1);
-  EXPECT_TRUE(layer->aborts.empty());
-}
-
-// How a failing command ends, by quiet mode and the answers given.
-struct FailureCase {
+// How a command ends, by the layer's replies, quiet mode and the answers given.
+struct WaitCase {
   const char* name;
   bool quiet;
   std::vector<int> answers;
   std::vector<recording::Reply> replies;
   size_t posts;
   size_t prompts;
+  size_t aborts;
   int32_t status;  // 1 (SS_COMP): no exception
 };
 
-TEST_F(CDReaderWaits, FailuresPromptRetryOrThrow) {
+TEST_F(CDReaderWaits, WaitsPromptsRetriesAndAborts) {
   using recording::Reply;
   const Reply failed{SS_PENDING, SS_ERR, true};
   const Reply done{SS_PENDING, SS_COMP, true};
-  const FailureCase cases[] = {
-      {"quiet mode throws at once", true, {}, {failed}, 1, 0, SS_ERR},
-      {"Cancel throws the status", false, {platform::IDCANCEL}, {failed}, 1, 1, SS_ERR},
-      {"Retry posts again", false, {platform::IDRETRY}, {failed, done}, 2, 1, SS_COMP},
-      {"failing at once", false, {platform::IDCANCEL}, {{SS_ERR, SS_ERR, false}}, 1, 1, SS_ERR},
+  const WaitCase cases[] = {
+      // Never signalled: a wait would run out and abort.
+      {"completed at once is not waited for", false, {}, {{SS_COMP, SS_COMP, false}}, 1, 0, 0, SS_COMP},
+      {"quiet mode throws at once", true, {}, {failed}, 1, 0, 0, SS_ERR},
+      {"Cancel throws the status", false, {platform::IDCANCEL}, {failed}, 1, 1, 0, SS_ERR},
+      {"Retry posts again", false, {platform::IDRETRY}, {failed, done}, 2, 1, 0, SS_COMP},
+      {"failing at once", false, {platform::IDCANCEL}, {{SS_ERR, SS_ERR, false}}, 1, 1, 0, SS_ERR},
+      {"a wait that runs out aborts", false, {platform::IDCANCEL}, {{SS_PENDING, SS_PENDING, false}}, 1, 1, 1,
+       SS_ABORTED},
   };
-  for (const FailureCase& c : cases) {
+  CDReaderTestAccess::SetWait(*reader, 20);
+  for (const WaitCase& c : cases) {
     SCOPED_TRACE(c.name);
     *layer = recording::State{};
     layer->replies.assign(c.replies.begin(), c.replies.end());
@@ -108,6 +105,8 @@ TEST_F(CDReaderWaits, FailuresPromptRetryOrThrow) {
       ExpectFailure(CDReaderException::kCommandFailed, c.status, [&] { reader->ReadSectors(7, sector, 1); });
     }
     EXPECT_EQ(layer->posts.size(), c.posts);
+    ASSERT_EQ(layer->aborts.size(), c.aborts);
+    for (const void* aborted : layer->aborts) EXPECT_EQ(aborted, layer->posts[0].address);
     ASSERT_EQ(answers.messages().size(), c.prompts);
     for (const testsupport::ShownMessage& m : answers.messages()) {
       EXPECT_EQ(m.text, "Device not responding. Try again?");
@@ -121,16 +120,6 @@ TEST_F(CDReaderWaits, FailuresPromptRetryOrThrow) {
       EXPECT_TRUE(post.eventWasReset);
     }
   }
-}
-
-TEST_F(CDReaderWaits, TimedOutCommandIsAbortedBeforeItFails) {
-  CDReaderTestAccess::SetWait(*reader, 20);
-  layer->replies = {{SS_PENDING, SS_PENDING, false}};
-  prompt.Script({platform::IDCANCEL});
-  uint8_t sector[2048];
-  ExpectFailure(CDReaderException::kCommandFailed, SS_ABORTED, [&] { reader->ReadSectors(3, sector, 1); });
-  ASSERT_EQ(layer->aborts.size(), 1u);
-  EXPECT_EQ(layer->aborts[0], layer->posts[0].address);
 }
 
 TEST_F(CDReaderWaits, AkaiDiscTestReadsSectorZeroAndUnreadableThrows) {

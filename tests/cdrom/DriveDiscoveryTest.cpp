@@ -22,21 +22,6 @@ recording::Device Drive(BYTE adapter, BYTE target, BYTE lun, std::string_view st
   return device;
 }
 
-void DeleteTree(HKEY parent, const std::string& path) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(parent, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
-  std::vector<std::string> children;
-  char name[256];
-  for (DWORD i = 0;; ++i) {
-    DWORD size = sizeof name;
-    if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    children.emplace_back(name, size);
-  }
-  RegCloseKey(key);
-  for (const std::string& child : children) DeleteTree(parent, path + "\\" + child);
-  RegDeleteKeyA(parent, path.c_str());
-}
-
 void SetValue(const std::string& path, const char* name, DWORD type, const std::vector<BYTE>& data) {
   HKEY key = nullptr;
   ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
@@ -55,6 +40,13 @@ void SetMountedDevice(const char* name, const std::string& device) {
   std::vector<BYTE> data;
   for (const char c : device) data.insert(data.end(), {static_cast<BYTE>(c), 0});
   SetValue("SYSTEM\\MountedDevices", name, REG_BINARY, data);  // no terminating zero: read by size
+}
+
+void RemoveMountedDevice(const char* name) {
+  HKEY key = nullptr;
+  RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\MountedDevices", 0, KEY_ALL_ACCESS, &key);
+  RegDeleteValueA(key, name);
+  RegCloseKey(key);
 }
 
 void SetPlatform(DWORD platformId) {
@@ -76,8 +68,6 @@ class Discovery : public RecordingFixture {
  protected:
   void SetUp() override {
     RecordingFixture::SetUp();
-    DeleteTree(HKEY_LOCAL_MACHINE, "SYSTEM\\MountedDevices");
-    DeleteTree(HKEY_LOCAL_MACHINE, "Enum");
     SetPlatform(VER_PLATFORM_WIN32_NT);
   }
   char Find() { return reader->FindDriveLetter("ABCD    ", "XY DRIVE        ", "1.0 ", 2, 0); }
@@ -117,9 +107,9 @@ TEST_F(Discovery, MountedDevicesMatchBySearchStringsInTheDriveMask) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    DeleteTree(HKEY_LOCAL_MACHINE, "SYSTEM\\MountedDevices");
     SetMountedDevice(c.name, c.device);
     EXPECT_EQ(Find(), c.expected);
+    RemoveMountedDevice(c.name);
   }
 }
 
@@ -158,6 +148,7 @@ TEST_F(Discovery, LettersSelectDevicesAndAFailedInquiryEndsTheScan) {
   uint8_t sector[2048];
   reader->ReadSectors(0, sector, 1);
   EXPECT_EQ(layer->posts.back().block.SRB_Target, 3);
+  RemoveMountedDevice("\\DosDevices\\E:");
 }
 
 }  // namespace
