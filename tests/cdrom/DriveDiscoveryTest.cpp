@@ -7,6 +7,7 @@
 #include "platform/registry/Registry.h"
 #include "platform/registry/SystemInfo.h"
 #include "tests/cdrom/RecordingFixture.h"
+#include "tests/support/VirtualDrives.h"
 
 using namespace aspi;
 using namespace platform;
@@ -22,24 +23,10 @@ recording::Device Drive(BYTE adapter, BYTE target, BYTE lun, std::string_view st
   return device;
 }
 
-void SetValue(const std::string& path, const char* name, DWORD type, const std::vector<BYTE>& data) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExA(key, name, 0, type, data.data(), static_cast<DWORD>(data.size()));
-  RegCloseKey(key);
-}
-
-void SetString(const std::string& path, const char* name, const std::string& text) {
-  std::vector<BYTE> data(text.begin(), text.end());
-  data.push_back(0);
-  SetValue(path, name, REG_SZ, data);
-}
-
 void SetMountedDevice(const char* name, const std::string& device) {
   std::vector<BYTE> data;
   for (const char c : device) data.insert(data.end(), {static_cast<BYTE>(c), 0});
-  SetValue("SYSTEM\\MountedDevices", name, REG_BINARY, data);  // no terminating zero: read by size
+  testsupport::SetMachineValue("SYSTEM\\MountedDevices", name, REG_BINARY, data);  // no terminating zero
 }
 
 void RemoveMountedDevice(const char* name) {
@@ -49,26 +36,22 @@ void RemoveMountedDevice(const char* name) {
   RegCloseKey(key);
 }
 
-void SetPlatform(DWORD platformId) {
-  SetValue(kVersionKey, "PlatformId", REG_DWORD, {static_cast<BYTE>(platformId), 0, 0, 0});
-}
-
 // One 95/98 device instance matching target 2, LUN 0.
 void SetInstance(const std::string& path, const std::string& letter) {
   const std::string key = "Enum\\SCSI\\" + path;
-  SetString(key, "Manufacturer", "ABCD    ");
-  SetString(key, "ProductId", "XY DRIVE        ");
-  SetString(key, "RevisionLevel", "1.0 ");
-  SetString(key, "SCSITargetID", "2");
-  SetString(key, "SCSILUN", "0");
-  SetString(key, "CurrentDriveLetterAssignment", letter);
+  testsupport::SetMachineString(key, "Manufacturer", "ABCD    ");
+  testsupport::SetMachineString(key, "ProductId", "XY DRIVE        ");
+  testsupport::SetMachineString(key, "RevisionLevel", "1.0 ");
+  testsupport::SetMachineString(key, "SCSITargetID", "2");
+  testsupport::SetMachineString(key, "SCSILUN", "0");
+  testsupport::SetMachineString(key, "CurrentDriveLetterAssignment", letter);
 }
 
 class Discovery : public RecordingFixture {
  protected:
   void SetUp() override {
     RecordingFixture::SetUp();
-    SetPlatform(VER_PLATFORM_WIN32_NT);
+    testsupport::SetMachineDword(kVersionKey, "PlatformId", VER_PLATFORM_WIN32_NT);
   }
   char Find() { return reader->FindDriveLetter("ABCD    ", "XY DRIVE        ", "1.0 ", 2, 0); }
 };
@@ -114,7 +97,7 @@ TEST_F(Discovery, MountedDevicesMatchBySearchStringsInTheDriveMask) {
 }
 
 TEST_F(Discovery, ScsiEnumerationTakesTheFirstMatchingInstance) {
-  SetPlatform(VER_PLATFORM_WIN32_WINDOWS);
+  testsupport::SetMachineDword(kVersionKey, "PlatformId", VER_PLATFORM_WIN32_WINDOWS);
   EXPECT_EQ(Find(), 0);  // no "Enum\SCSI" key
   SetInstance("A_DEVICE\\INST1", "g");
   SetInstance("A_DEVICE\\INST2", "K");
@@ -123,7 +106,7 @@ TEST_F(Discovery, ScsiEnumerationTakesTheFirstMatchingInstance) {
   SetInstance("B_DEVICE\\PCI&DEV_0D&1", "M");
   EXPECT_EQ(Find(), 0);
   SetInstance("C_DEVICE\\ROOT&0", "N");
-  SetString("Enum\\SCSI\\C_DEVICE\\ROOT&0", "SCSITargetID", "3");
+  testsupport::SetMachineString("Enum\\SCSI\\C_DEVICE\\ROOT&0", "SCSITargetID", "3");
   SetInstance("D_DEVICE\\ROOT&1", "P");
   EXPECT_EQ(Find(), 'P');
 }

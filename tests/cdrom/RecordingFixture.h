@@ -14,6 +14,18 @@ class CDReaderTestAccess {
   static void SetWait(CDReader& reader, platform::DWORD ms) { reader.commandWaitMs_ = ms; }
 };
 
+// Expects `action` to throw CDReaderException {code, status}.
+template <typename Action>
+void ExpectFailure(int32_t code, int32_t status, Action action) {
+  try {
+    action();
+    ADD_FAILURE() << "no CDReaderException";
+  } catch (const CDReaderException& e) {
+    EXPECT_EQ(e.code, code);
+    EXPECT_EQ(e.status, status);
+  }
+}
+
 class RecordingFixture : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -26,18 +38,6 @@ class RecordingFixture : public ::testing::Test {
   void TearDown() override {
     reader.reset();
     platform::FreeLibrary(module_);
-  }
-
-  // Expects `action` to throw CDReaderException {code, status}.
-  template <typename Action>
-  static void ExpectFailure(int32_t code, int32_t status, Action action) {
-    try {
-      action();
-      ADD_FAILURE() << "no CDReaderException";
-    } catch (const CDReaderException& e) {
-      EXPECT_EQ(e.code, code);
-      EXPECT_EQ(e.status, status);
-    }
   }
 
   testsupport::ScriptedPrompt prompt;
