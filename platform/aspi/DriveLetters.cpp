@@ -74,8 +74,9 @@ char LetterOfValue(const std::string& name) {
   return static_cast<char>(std::toupper(static_cast<unsigned char>(name[kDosDevices.size()])));
 }
 
+// Keys are made only for drives to publish: nothing is written when nothing changes.
 void PublishMountedDevices(BYTE adapter, const std::vector<PublishedDrive>& drives) {
-  const RegistryKey key(kMountedDevicesKey, true);
+  const RegistryKey key(kMountedDevicesKey, !drives.empty());
   std::set<std::string> wanted;
   for (const PublishedDrive& drive : drives) wanted.insert(DosDeviceName(drive.letter) + DeviceText(drive));
   const std::string tag = "#" + AdapterTag(adapter);
@@ -94,7 +95,7 @@ void PublishMountedDevices(BYTE adapter, const std::vector<PublishedDrive>& driv
 void PublishScsiEnum(BYTE adapter, const std::vector<PublishedDrive>& drives) {
   std::set<std::string> wanted;
   for (const PublishedDrive& drive : drives) wanted.insert(DeviceKeyName(drive) + "\\" + InstanceName(drive));
-  const RegistryKey scsi(kScsiEnumKey, true);
+  const RegistryKey scsi(kScsiEnumKey, !drives.empty());
   for (const std::string& device : scsi.SubkeyNames()) {
     const std::string devicePath = std::string(kScsiEnumKey) + "\\" + device;
     std::vector<std::string> instances = RegistryKey(devicePath, false).SubkeyNames();
