@@ -155,7 +155,7 @@ void CDReader::EnumerateDrives() {
     for (int t = 0; t < kTargets; ++t) {
       for (int l = 0; l < kLuns; ++l) {
         // Every field not named is zero.
-        SRB_GDEVBlock probe{SC_GET_DEV_TYPE, 0, static_cast<BYTE>(a), 0, 0, static_cast<BYTE>(t), static_cast<BYTE>(l), 0, 0};
+        SRB_GDEVBlock probe{{SC_GET_DEV_TYPE, 0, static_cast<BYTE>(a), 0, 0}, static_cast<BYTE>(t), static_cast<BYTE>(l), 0, 0};
         sendCommand_(&probe);
         if (probe.SRB_Status != SS_COMP || probe.SRB_DeviceType != DTYPE_CDROM) continue;
         // Zeroed first: a device that returns fewer bytes leaves NULs, never old data.

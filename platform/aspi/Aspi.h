@@ -52,6 +52,7 @@ inline constexpr BYTE SENSE_MEDIUM_ERROR = 0x03;
 inline constexpr BYTE SENSE_HARDWARE_ERROR = 0x04;
 inline constexpr BYTE SENSE_ILLEGAL_REQUEST = 0x05;
 
+// The fields every request block starts with.
 struct SRB_Header {
   BYTE SRB_Cmd;
   BYTE SRB_Status;
@@ -60,24 +61,14 @@ struct SRB_Header {
   DWORD SRB_Hdr_Rsvd;
 };
 
-struct SRB_GDEVBlock {
-  BYTE SRB_Cmd;
-  BYTE SRB_Status;
-  BYTE SRB_HaId;
-  BYTE SRB_Flags;
-  DWORD SRB_Hdr_Rsvd;
+struct SRB_GDEVBlock : SRB_Header {
   BYTE SRB_Target;
   BYTE SRB_Lun;
   BYTE SRB_DeviceType;
   BYTE SRB_Rsvd1;
 };
 
-struct SRB_ExecSCSICmd {
-  BYTE SRB_Cmd;
-  BYTE SRB_Status;
-  BYTE SRB_HaId;
-  BYTE SRB_Flags;
-  DWORD SRB_Hdr_Rsvd;
+struct SRB_ExecSCSICmd : SRB_Header {
   BYTE SRB_Target;
   BYTE SRB_Lun;
   WORD SRB_Rsvd1;
@@ -94,14 +85,13 @@ struct SRB_ExecSCSICmd {
   BYTE SenseArea[SENSE_LEN + 2];
 };
 
-struct SRB_Abort {
-  BYTE SRB_Cmd;
-  BYTE SRB_Status;
-  BYTE SRB_HaId;
-  BYTE SRB_Flags;
-  DWORD SRB_Hdr_Rsvd;
+struct SRB_Abort : SRB_Header {
   void* SRB_ToAbort;
 };
+
+// The header is laid out first, with no padding to share: the blocks keep the flat
+// layout of the published definitions.
+static_assert(sizeof(SRB_Header) == 8 && sizeof(SRB_GDEVBlock) == 12 && sizeof(SRB_Abort) == 8 + sizeof(void*));
 
 // Low byte: the number of host adapters; next byte: SS_COMP.
 using GetASPI32SupportInfoFn = DWORD (*)();
