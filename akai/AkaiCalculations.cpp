@@ -26,7 +26,7 @@ PlayLoop FindPlayLoop(const AkaiSample& sample) {
   }
   // Cannot happen: `best` was taken from one of these entries, so the search above
   // always finds one. Kept as a guard should the first search ever change.
-  throw AKAIException{6};
+  throw AKAIException{AKAIException::kContradictoryLoops};
 }
 
 PlayLoop FindPlayLoopInside(const AkaiSample& sample) {

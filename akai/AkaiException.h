@@ -5,5 +5,9 @@
 // that cannot be decoded), 3 the named program or sample is not in the directory,
 // 6 a loop table that contradicts itself.
 struct AKAIException {
+  static constexpr int32_t kCorruptData = 2;
+  static constexpr int32_t kNameNotFound = 3;
+  static constexpr int32_t kContradictoryLoops = 6;
+
   int32_t code;
 };

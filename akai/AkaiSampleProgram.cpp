@@ -40,7 +40,7 @@ constexpr uint32_t kKeyTracking = 132;
 constexpr uint32_t kZoneByte22 = 136;
 constexpr uint32_t kZoneWord24 = 140;
 
-[[noreturn]] void Corrupt() { throw AKAIException{2}; }
+[[noreturn]] void Corrupt() { throw AKAIException{AKAIException::kCorruptData}; }
 
 void DecodeLoops(const uint8_t* buffer, AkaiSample& sample) {
   for (AkaiLoop& loop : sample.loops) loop = AkaiLoop{};
@@ -199,7 +199,7 @@ const AkaiFile& FindFile(const ChainedList<AkaiFile>& files, const char* name, A
     const AkaiFile& file = *files.At(i);
     if ((file.kind == s1000 || file.kind == s3000) && SameName(file.name, name)) return file;
   }
-  throw AKAIException{3};
+  throw AKAIException{AKAIException::kNameNotFound};
 }
 
 // The directory is re-read only when nothing is listed or another volume is asked for

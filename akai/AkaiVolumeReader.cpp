@@ -68,7 +68,7 @@ uint16_t AkaiVolumeReader::FirstFreeFrom(const std::vector<BlockRange>& ranges, 
         std::any_of(ranges.begin(), ranges.end(), [b](const BlockRange& r) { return r.Contains(b); });
     if (!occupied) return static_cast<uint16_t>(b);
   }
-  throw AKAIException{2};
+  throw AKAIException{AKAIException::kCorruptData};
 }
 
 AkaiVolumeReader::AkaiVolumeReader(SectorSource& source)
@@ -80,6 +80,7 @@ void AkaiVolumeReader::ReadBlock(uint32_t block) {
 
 void AkaiVolumeReader::ReadPartitions() {
   partitions_.Clear();
+  skipped_.clear();
   ReadBlock(2);
   // The probes below overwrite the block buffer, so the table is parsed first.
   const std::vector<PartitionTableEntry> table = ParsePartitionTable(blockBuffer_.get() + kPartitionTableOffset);
@@ -88,7 +89,9 @@ void AkaiVolumeReader::ReadPartitions() {
     try {
       ReadBlock(entry.startBlock);
     } catch (...) {
-      continue;  // an unreadable partition is left out; later ones keep their starts
+      // An unreadable partition is left out (and recorded); later ones keep their starts.
+      skipped_.push_back({static_cast<int>(&entry - table.data()), entry.startBlock, entry.sizeBlocks});
+      continue;
     }
     partitions_.Append(new AkaiPartition{entry.startBlock, entry.sizeBlocks});
   }
@@ -107,7 +110,7 @@ void AkaiVolumeReader::ReadVolumes(uint16_t partition) {
     auto volume = std::make_unique<AkaiVolume>();
     if (!ConvertAkaiName(entry, volume->name)) {
       volumes_.Clear();
-      throw AKAIException{2};
+      throw AKAIException{AKAIException::kCorruptData};
     }
     volume->dirBlock = ReadU16(entry + 14);
     volumes_.Append(volume.release());
@@ -131,7 +134,7 @@ void AkaiVolumeReader::ReadFiles(uint16_t partition, uint16_t volume) {
     auto file = std::make_unique<AkaiFile>();
     if (!ConvertAkaiName(entry, file->name)) {
       files_.Clear();
-      throw AKAIException{2};
+      throw AKAIException{AKAIException::kCorruptData};
     }
     file->length = ReadU24(entry + 17);
     file->startBlock = ReadU16(entry + 20);

@@ -11,6 +11,13 @@
 #include "akai/SectorSource.h"
 #include "common/ChainedList.h"
 
+// A partition the table names whose first block could not be read, left out of the list.
+struct SkippedPartition {
+  int tableIndex = 0;  // 0-based position in the partition table
+  uint16_t start = 0;
+  uint16_t size = 0;
+};
+
 class AkaiVolumeReader {
  public:
   static constexpr uint32_t kBlockSize = 8192;
@@ -36,6 +43,8 @@ class AkaiVolumeReader {
   void LoadProgram(uint16_t partition, uint16_t volume, const char* name);
 
   const ChainedList<AkaiPartition>& partitions() const { return partitions_; }
+  // The entries of the table that the last ReadPartitions left out, in table order.
+  const std::vector<SkippedPartition>& skippedPartitions() const { return skipped_; }
   const ChainedList<AkaiVolume>& volumes() const { return volumes_; }
   const ChainedList<AkaiFile>& files() const { return files_; }
   const AkaiSample& sample() const { return sample_; }
@@ -56,6 +65,7 @@ class AkaiVolumeReader {
   AkaiSample sample_;
   AkaiProgram program_;
   std::unique_ptr<uint8_t[]> blockBuffer_;
+  std::vector<SkippedPartition> skipped_;
 
   struct BlockRange;
   std::vector<BlockRange> FileRanges() const;

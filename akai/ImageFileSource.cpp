@@ -33,7 +33,7 @@ void ImageFileSource::ReadSectors(uint32_t lba, uint8_t* buffer, uint8_t count) 
     if (got < 0 && errno == EINTR) continue;
     // End of file before the last sector, or an I/O error: the read fails as a whole,
     // as a drive's read command would.
-    if (got <= 0) throw CDReaderException{2, kReadErrorStatus};
+    if (got <= 0) throw CDReaderException{CDReaderException::kCommandFailed, kReadErrorStatus};
     done += static_cast<size_t>(got);
   }
 }

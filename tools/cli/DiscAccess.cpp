@@ -5,9 +5,8 @@
 #include <charconv>
 
 #include "akai/AkaiException.h"
-#include "akai/DiscSignature.h"
-#include "akai/PartitionTable.h"
 #include "common/ChainedList.h"
+#include "tools/cli/DriveAccess.h"
 
 namespace cli {
 namespace {
@@ -52,24 +51,8 @@ std::string PartitionCountText(int count, const std::vector<UnreadablePartition>
   return text;
 }
 
-// The table's partitions that ReadPartitions left out. Listed partitions keep their
-// table order, so the table is matched against the list in step.
-std::vector<UnreadablePartition> FindUnreadable(AkaiVolumeReader& reader) {
-  reader.ReadBlock(2);
-  const std::vector<PartitionTableEntry> table = ParsePartitionTable(reader.blockBuffer() + kPartitionTableOffset);
-  const ChainedList<AkaiPartition>& listed = reader.partitions();
-  std::vector<UnreadablePartition> unreadable;
-  int next = 0;
-  for (size_t i = 0; i < table.size(); ++i) {
-    const bool matches = next < listed.Count() && listed.At(next)->startBlock == table[i].startBlock &&
-                         listed.At(next)->sizeBlocks == table[i].sizeBlocks;
-    if (matches) {
-      ++next;
-    } else {
-      unreadable.push_back({static_cast<int>(i), table[i].startBlock, table[i].sizeBlocks});
-    }
-  }
-  return unreadable;
+std::string PartitionTableText(const std::exception_ptr& failure, uint64_t imageBytes) {
+  return "cannot read the partition table: " + FailureReason(failure, imageBytes, ReadPlace{2, 3 * kBlockSize, ""});
 }
 
 std::string VolumeNamesText(const ChainedList<AkaiVolume>& volumes) {
@@ -123,9 +106,9 @@ std::string FailureReason(const std::exception_ptr& failure, uint64_t imageBytes
     std::rethrow_exception(failure);
   } catch (const AKAIException& e) {
     switch (e.code) {
-      case 2: return "the data is corrupt (a name or header that cannot be decoded)";
-      case 3: return "it is not in the volume's directory";
-      case 6: return "its loop table contradicts itself";
+      case AKAIException::kCorruptData: return "the data is corrupt (a name or header that cannot be decoded)";
+      case AKAIException::kNameNotFound: return "it is not in the volume's directory";
+      case AKAIException::kContradictoryLoops: return "its loop table contradicts itself";
       default: return "AKAI error " + std::to_string(e.code);
     }
   } catch (const CDReaderException& e) {
@@ -149,13 +132,12 @@ std::string UnreadableReason(const UnreadablePartition& partition, uint64_t imag
   return CannotReadText(&place, imageBytes, "");
 }
 
-std::vector<UnreadablePartition> ReadPartitionTable(AkaiVolumeReader& reader, uint64_t imageBytes) {
+const std::vector<UnreadablePartition>& ReadPartitionTable(AkaiVolumeReader& reader, uint64_t imageBytes) {
   try {
     reader.ReadPartitions();
-    return FindUnreadable(reader);
+    return reader.skippedPartitions();
   } catch (...) {
-    throw CommandError("cannot read the partition table: " +
-                       FailureReason(std::current_exception(), imageBytes, ReadPlace{2, 3 * kBlockSize, ""}));
+    throw CommandError(PartitionTableText(std::current_exception(), imageBytes));
   }
 }
 
@@ -186,23 +168,36 @@ void ReadDirectory(AkaiVolumeReader& reader, uint64_t imageBytes, uint16_t parti
   }
 }
 
-std::string CheckSignature(ImageFileSource& source) {
-  uint8_t sector[SectorSource::kSectorSize];
-  try {
-    source.ReadSectors(0, sector, 1);
-  } catch (const CDReaderException&) {
-    return "not an AKAI disc image: it is too short to hold a first sector (" + std::to_string(source.sizeBytes()) +
-           " bytes)";
-  }
-  if (!HasAkaiSignature(sector, sizeof sector)) {
-    return "not an AKAI S1000/S3000 disc image (the disc signature in its first sector does not match)";
-  }
-  return "";
+std::optional<char> DriveLetterOf(const std::filesystem::path& disc) {
+  const std::string text = disc.string();
+  if (text.size() != 2 || text[1] != ':' || !std::isalpha(static_cast<unsigned char>(text[0]))) return std::nullopt;
+  return static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
 }
 
-OpenedDisc::OpenedDisc(const std::filesystem::path& image) : source_(image), reader_(source_) {
-  if (const std::string problem = CheckSignature(source_); !problem.empty()) throw CommandError(problem);
-  unreadable_ = ReadPartitionTable(reader_, imageBytes());
+OpenedDisc::OpenedDisc(const std::filesystem::path& disc) {
+  const std::optional<char> letter = DriveLetterOf(disc);
+  if (letter) {
+    source_ = OpenDrive(*letter);
+  } else {
+    auto image = std::make_unique<ImageFileSource>(disc);
+    imageBytes_ = image->sizeBytes();
+    source_ = std::move(image);
+  }
+  try {
+    disc_ = std::make_unique<AkaiDisc>(*source_);
+  } catch (const AkaiDisc::OpenError& error) {
+    const std::string what = letter ? "disc" : "disc image";
+    switch (error.step) {
+      case AkaiDisc::Step::kFirstSector:
+        if (letter) throw CommandError("cannot read the first sector: " + FailureReason(error.cause, imageBytes_));
+        throw CommandError("not an AKAI disc image: it is too short to hold a first sector (" +
+                           std::to_string(imageBytes_) + " bytes)");
+      case AkaiDisc::Step::kSignature:
+        throw CommandError("not an AKAI S1000/S3000 " + what +
+                           " (the disc signature in its first sector does not match)");
+      case AkaiDisc::Step::kPartitionTable: throw CommandError(PartitionTableText(error.cause, imageBytes_));
+    }
+  }
 }
 
 bool NamesOneVolume(const VolumeChoice& choice) {
@@ -249,15 +244,17 @@ SelectedVolume SelectVolume(OpenedDisc& disc, const VolumeChoice& choice) {
 }
 
 int ReportFailures(const std::filesystem::path& image, std::ostream& err, const std::function<int()>& command) {
+  const std::optional<char> letter = DriveLetterOf(image);
+  const std::string name = letter ? "drive " + std::string(1, *letter) : image.string();
   try {
     return command();
   } catch (const ImageOpenError& error) {
     err << kProgram << ": " << error.what() << "\n";
   } catch (const std::exception& error) {
-    err << kProgram << ": " << image.string() << ": " << error.what() << "\n";
+    err << kProgram << ": " << name << ": " << error.what() << "\n";
   } catch (...) {
     // The reader's own exception types outside the steps that explain them.
-    err << kProgram << ": " << image.string() << ": the disc structure cannot be read\n";
+    err << kProgram << ": " << name << ": the disc structure cannot be read\n";
   }
   return kExitFailure;
 }

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <stdexcept>
@@ -16,6 +17,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "akai/AkaiDisc.h"
 #include "akai/AkaiRecords.h"
 #include "akai/AkaiVolumeReader.h"
 #include "akai/ImageFileSource.h"
@@ -67,11 +69,7 @@ std::string FailureReason(const std::exception_ptr& failure, uint64_t imageBytes
                           const std::optional<ReadPlace>& place = std::nullopt);
 
 // A partition the table names whose first block could not be read.
-struct UnreadablePartition {
-  int tableIndex = 0;  // 0-based position in the partition table
-  uint16_t start = 0;
-  uint16_t size = 0;
-};
+using UnreadablePartition = SkippedPartition;
 
 // "partition 3 of the partition table (start block 150, 200 blocks)"
 std::string DescribeUnreadable(const UnreadablePartition& partition);
@@ -81,35 +79,37 @@ std::string UnreadableReason(const UnreadablePartition& partition, uint64_t imag
 // The structure reads of the reader, their failures thrown as CommandError naming
 // what was being read and why it failed.
 // Reads the partition table; returns the partitions it names that were left out.
-std::vector<UnreadablePartition> ReadPartitionTable(AkaiVolumeReader& reader, uint64_t imageBytes);
+const std::vector<UnreadablePartition>& ReadPartitionTable(AkaiVolumeReader& reader, uint64_t imageBytes);
 // "partition A: cannot read its volume list: ..."
 void ReadVolumeList(AkaiVolumeReader& reader, uint64_t imageBytes, uint16_t partition);
 // "volume A/NAME: cannot read its directory: ..." (the partition's volume list is read
 // first when the reader does not hold it).
 void ReadDirectory(AkaiVolumeReader& reader, uint64_t imageBytes, uint16_t partition, uint16_t volume);
 
-// Reads sector 0 and applies the signature test. Returns an error text, or "" for an
-// AKAI disc.
-std::string CheckSignature(ImageFileSource& source);
+// The drive letter that `disc` names ("D:", either case), or nothing for a file (a
+// file named "D:" is given as "./D:").
+std::optional<char> DriveLetterOf(const std::filesystem::path& disc);
 
-// A disc image opened through the volume reader, its signature checked and its
-// partition table read. Throws ImageOpenError, or CommandError for an image that is
-// not an AKAI disc or whose partition table cannot be read.
+// A disc opened through the volume reader, its signature checked and its partition
+// table read: a disc image file, or the disc in a CD-ROM drive named by its letter.
+// Throws ImageOpenError, or CommandError for a drive that cannot be read, a disc that
+// is not an AKAI disc or whose partition table cannot be read.
 class OpenedDisc {
  public:
-  explicit OpenedDisc(const std::filesystem::path& image);
-  AkaiVolumeReader& reader() { return reader_; }
-  uint64_t imageBytes() const { return source_.sizeBytes(); }
+  explicit OpenedDisc(const std::filesystem::path& disc);
+  AkaiVolumeReader& reader() { return disc_->reader(); }
+  // The image's length; kUnknownLength for a drive.
+  uint64_t imageBytes() const { return imageBytes_; }
   // The partitions of the table that the reader left out, in table order.
-  const std::vector<UnreadablePartition>& unreadable() const { return unreadable_; }
+  const std::vector<UnreadablePartition>& unreadable() const { return disc_->skipped(); }
 
-  void ReadVolumes(uint16_t partition) { ReadVolumeList(reader_, imageBytes(), partition); }
-  void ReadFiles(uint16_t partition, uint16_t volume) { ReadDirectory(reader_, imageBytes(), partition, volume); }
+  void ReadVolumes(uint16_t partition) { ReadVolumeList(reader(), imageBytes(), partition); }
+  void ReadFiles(uint16_t partition, uint16_t volume) { ReadDirectory(reader(), imageBytes(), partition, volume); }
 
  private:
-  ImageFileSource source_;
-  AkaiVolumeReader reader_;
-  std::vector<UnreadablePartition> unreadable_;
+  std::unique_ptr<SectorSource> source_;
+  uint64_t imageBytes_ = kUnknownLength;
+  std::unique_ptr<AkaiDisc> disc_;
 };
 
 // How the user names a volume: partition letter (as listed, case-sensitive) or 0-based

@@ -182,10 +182,10 @@ TEST_F(LoadTest, HeaderOnlyLoadReadsOneBlockAndDropsOldData) {
 }
 
 TEST_F(LoadTest, NamesAreLookedUpPerKindAndVolume) {
-  ExpectCode(3, [&] { reader->LoadSample(0, 0, "NOSUCH", false); });
-  ExpectCode(3, [&] { reader->LoadSample(0, 0, "PROG 1K", false); });
-  ExpectCode(3, [&] { reader->LoadProgram(0, 0, "S1K"); });
-  ExpectCode(3, [&] { reader->LoadSample(0, 0, "s1k", false); });  // case counts
+  ExpectCode(AKAIException::kNameNotFound, [&] { reader->LoadSample(0, 0, "NOSUCH", false); });
+  ExpectCode(AKAIException::kNameNotFound, [&] { reader->LoadSample(0, 0, "PROG 1K", false); });
+  ExpectCode(AKAIException::kNameNotFound, [&] { reader->LoadProgram(0, 0, "S1K"); });
+  ExpectCode(AKAIException::kNameNotFound, [&] { reader->LoadSample(0, 0, "s1k", false); });  // case counts
   reader->LoadSample(0, 1, "S3K", true);
   EXPECT_EQ(reader->sample().sampleCount, 10u);
   reader->LoadSample(1, 0, "FAR", true);
@@ -224,8 +224,8 @@ TEST_F(LoadTest, DirectoryIsReadAgainOnlyForAnotherVolume) {
 TEST_F(LoadTest, EmptyDirectoryIsReadOnEveryLoad) {
   Build(OneVolume({}));
   const uint32_t dir = layout.partitions[0].volumes[0].dirBlock;
-  ExpectCode(3, [&] { reader->LoadSample(0, 0, "ANY", false); });
-  ExpectCode(3, [&] { reader->LoadProgram(0, 0, "ANY"); });
+  ExpectCode(AKAIException::kNameNotFound, [&] { reader->LoadSample(0, 0, "ANY", false); });
+  ExpectCode(AKAIException::kNameNotFound, [&] { reader->LoadProgram(0, 0, "ANY"); });
   EXPECT_EQ(source->ReadsOfBlock(dir), 2);
 }
 
@@ -236,24 +236,24 @@ TEST_F(LoadTest, SampleWithMarkersPastItsFileIsRejected) {
   reversed.startMarker = 50;
   reversed.endMarker = 49;
   Build(OneVolume({SampleFile(bad), SampleFile(reversed)}));
-  ExpectCode(2, [&] { reader->LoadSample(0, 0, "BAD", false); });
-  ExpectCode(2, [&] { reader->LoadSample(0, 0, "BAD", true); });
+  ExpectCode(AKAIException::kCorruptData, [&] { reader->LoadSample(0, 0, "BAD", false); });
+  ExpectCode(AKAIException::kCorruptData, [&] { reader->LoadSample(0, 0, "BAD", true); });
   EXPECT_EQ(reader->sample().data, nullptr);
-  ExpectCode(2, [&] { reader->LoadSample(0, 0, "REVERSED", false); });
+  ExpectCode(AKAIException::kCorruptData, [&] { reader->LoadSample(0, 0, "REVERSED", false); });
 }
 
 TEST_F(LoadTest, EmptySampleFileIsRejected) {
   Build(OneVolume({File("EMPTY", 's', false, {})}));
-  ExpectCode(2, [&] { reader->LoadSample(0, 0, "EMPTY", true); });
-  ExpectCode(2, [&] { reader->LoadSample(0, 0, "EMPTY", false); });
+  ExpectCode(AKAIException::kCorruptData, [&] { reader->LoadSample(0, 0, "EMPTY", true); });
+  ExpectCode(AKAIException::kCorruptData, [&] { reader->LoadSample(0, 0, "EMPTY", false); });
 }
 
 TEST_F(LoadTest, ProgramShorterThanItsHeaderIsRejected) {
   FileEntry shortProgram = ProgramFile(Program("SHORT", 1, true));
   shortProgram.length = 191;
   Build(OneVolume({shortProgram, File("EMPTY", 'p', false, {})}));
-  ExpectCode(2, [&] { reader->LoadProgram(0, 0, "SHORT"); });
-  ExpectCode(2, [&] { reader->LoadProgram(0, 0, "EMPTY"); });
+  ExpectCode(AKAIException::kCorruptData, [&] { reader->LoadProgram(0, 0, "SHORT"); });
+  ExpectCode(AKAIException::kCorruptData, [&] { reader->LoadProgram(0, 0, "EMPTY"); });
 }
 
 TEST_F(LoadTest, ProgramSpanningBlocksSkipsAnotherFile) {

@@ -163,7 +163,7 @@ TEST(ProgramDecode, NameThatDoesNotConvertIsCorrupt) {
     Decode(file, 150, program);
     ADD_FAILURE() << "program accepted";
   } catch (const AKAIException& e) {
-    EXPECT_EQ(e.code, 2);
+    EXPECT_EQ(e.code, AKAIException::kCorruptData);
   }
 }
 

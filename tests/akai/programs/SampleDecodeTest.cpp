@@ -43,7 +43,7 @@ void ExpectCorrupt(const std::vector<uint8_t>& file, uint32_t bufferSize, uint32
     akaiheaders::DecodeSample(file.data(), bufferSize, 150, fileLength, withData, sample);
     ADD_FAILURE() << "header accepted";
   } catch (const AKAIException& e) {
-    EXPECT_EQ(e.code, 2);
+    EXPECT_EQ(e.code, AKAIException::kCorruptData);
   }
   EXPECT_EQ(sample.data, nullptr);
 }

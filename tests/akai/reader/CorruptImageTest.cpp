@@ -42,13 +42,13 @@ bool Try(Step step, Outcomes& outcomes) {
     step();
     return true;
   } catch (const AKAIException& e) {
-    EXPECT_EQ(e.code, 2);
+    EXPECT_EQ(e.code, AKAIException::kCorruptData);
     ++outcomes.akai;
   } catch (const ChainedListExeption& e) {
     EXPECT_TRUE(e.code == -1 || e.code == -2);
     ++outcomes.chainedList;
   } catch (const CDReaderException& e) {
-    EXPECT_EQ(e.code, 2);
+    EXPECT_EQ(e.code, CDReaderException::kCommandFailed);
     ++outcomes.read;
   }
   return false;

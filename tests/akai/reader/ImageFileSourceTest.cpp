@@ -35,7 +35,7 @@ TEST(ImageFileSource, ReadPastTheEndThrowsCode2) {
       source.ReadSectors(lba, buffer.data(), count);
       ADD_FAILURE() << "read at " << lba << " did not fail";
     } catch (const CDReaderException& e) {
-      EXPECT_EQ(e.code, 2);
+      EXPECT_EQ(e.code, CDReaderException::kCommandFailed);
       EXPECT_EQ(e.status, ImageFileSource::kReadErrorStatus);
     }
   };

@@ -19,7 +19,7 @@ class MemorySource : public SectorSource {
   void ReadSectors(uint32_t lba, uint8_t* buffer, uint8_t count) override {
     const uint64_t offset = uint64_t{lba} * kSectorSize;
     const uint64_t length = uint64_t{count} * kSectorSize;
-    if (offset + length > bytes_.size()) throw CDReaderException{2, 4};
+    if (offset + length > bytes_.size()) throw CDReaderException{CDReaderException::kCommandFailed, 4};
     std::memcpy(buffer, bytes_.data() + offset, length);
   }
 
@@ -45,7 +45,7 @@ class CountingSource : public SectorSource {
   void ReadSectors(uint32_t lba, uint8_t* buffer, uint8_t count) override {
     requests_.push_back({lba, count, QuietMode()});
     for (uint32_t sector = lba; sector < lba + count; ++sector) {
-      if (failingBlocks.count(sector / 4) != 0) throw CDReaderException{2, 4};
+      if (failingBlocks.count(sector / 4) != 0) throw CDReaderException{CDReaderException::kCommandFailed, 4};
     }
     inner_.ReadSectors(lba, buffer, count);
   }

@@ -140,7 +140,7 @@ TEST(ReadVolumes, BadNameClearsTheListAndThrows2) {
     disc.reader.ReadVolumes(0);
     FAIL();
   } catch (const AKAIException& e) {
-    EXPECT_EQ(e.code, 2);
+    EXPECT_EQ(e.code, AKAIException::kCorruptData);
   }
   EXPECT_EQ(disc.reader.volumes().Count(), 0);
 }
@@ -215,7 +215,7 @@ TEST(ReadFiles, BadNameClearsTheListEvenAfterGoodEntries) {
     disc.reader.ReadFiles(0, 0);
     FAIL();
   } catch (const AKAIException& e) {
-    EXPECT_EQ(e.code, 2);
+    EXPECT_EQ(e.code, AKAIException::kCorruptData);
   }
   EXPECT_EQ(disc.reader.files().Count(), 0);
 }
@@ -263,7 +263,7 @@ TEST(ReadFiles, ReadFailurePassesThroughUnchanged) {
     disc.reader.ReadFiles(0, 0);
     FAIL();
   } catch (const CDReaderException& e) {
-    EXPECT_EQ(e.code, 2);
+    EXPECT_EQ(e.code, CDReaderException::kCommandFailed);
     EXPECT_EQ(e.status, 4);
   }
 }
@@ -353,7 +353,7 @@ TEST(FileBlocks, NextFreeBlockStopsAtTheLastBlockNumber) {
     wrapping.reader.NextFreeBlock(65532);
     FAIL() << "wrapped round to a block below the search's start";
   } catch (const AKAIException& e) {
-    EXPECT_EQ(e.code, 2);
+    EXPECT_EQ(e.code, AKAIException::kCorruptData);
   }
 
   // 32 files of 2048 blocks cover all 65,536 block numbers.
@@ -373,7 +373,7 @@ TEST(FileBlocks, NextFreeBlockStopsAtTheLastBlockNumber) {
     covered.reader.NextFreeBlock(100);
     FAIL() << "found a free block where there is none";
   } catch (const AKAIException& e) {
-    EXPECT_EQ(e.code, 2);
+    EXPECT_EQ(e.code, AKAIException::kCorruptData);
   }
   // A program read that needs to skip there fails the same way instead of hanging.
   EXPECT_THROW(covered.reader.ReadProgramBlocks(2047, 2, 0), AKAIException);

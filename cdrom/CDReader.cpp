@@ -1,0 +1,111 @@
+#include "cdrom/CDReader.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "akai/DiscSignature.h"
+#include "platform/prompt/Prompt.h"
+#include "platform/sync/Sync.h"
+
+using namespace aspi;
+
+namespace {
+
+// The event of one command, closed on every way out of ExecuteAndWait.
+class CommandEvent {
+ public:
+  CommandEvent() : handle_(platform::CreateEventA(nullptr, platform::TRUE, platform::FALSE, nullptr)) {}
+  ~CommandEvent() { platform::CloseHandle(handle_); }
+  CommandEvent(const CommandEvent&) = delete;
+  CommandEvent& operator=(const CommandEvent&) = delete;
+  platform::HANDLE get() const { return handle_; }
+
+ private:
+  platform::HANDLE handle_;
+};
+
+}  // namespace
+
+CDReader::CDReader(const char* library) {
+  module_ = platform::LoadLibraryA(library);
+  if (module_ == nullptr) throw CDReaderException{CDReaderException::kLayerMissing, 0};
+  getSupportInfo_ = reinterpret_cast<GetASPI32SupportInfoFn>(platform::GetProcAddress(module_, kSupportInfoExport));
+  sendCommand_ = reinterpret_cast<SendASPI32CommandFn>(platform::GetProcAddress(module_, kSendCommandExport));
+  if (getSupportInfo_ == nullptr || sendCommand_ == nullptr) {
+    platform::FreeLibrary(module_);
+    throw CDReaderException{CDReaderException::kLayerMissing, 0};
+  }
+  SetQuietMode(false);
+}
+
+CDReader::~CDReader() { platform::FreeLibrary(module_); }
+
+SRB_ExecSCSICmd CDReader::CommandBlock(int adapter, int target, int lun, uint8_t* buffer, uint32_t length,
+                                       std::initializer_list<BYTE> cdb) {
+  SRB_ExecSCSICmd srb;
+  std::memset(&srb, 0, sizeof srb);
+  srb.SRB_Cmd = SC_EXEC_SCSI_CMD;
+  srb.SRB_HaId = static_cast<BYTE>(adapter);
+  srb.SRB_Target = static_cast<BYTE>(target);
+  srb.SRB_Lun = static_cast<BYTE>(lun);
+  srb.SRB_Flags = SRB_DIR_IN | SRB_EVENT_NOTIFY;
+  srb.SRB_BufLen = length;
+  srb.SRB_BufPointer = buffer;
+  srb.SRB_SenseLen = SENSE_LEN;
+  srb.SRB_CDBLen = static_cast<BYTE>(cdb.size());
+  std::copy(cdb.begin(), cdb.end(), srb.CDBByte);
+  return srb;
+}
+
+void CDReader::ReadSectors(uint32_t lba, uint8_t* buffer, uint8_t count) {
+  // READ(10) carries 24 bits of the LBA here: a larger one would read another sector.
+  if (lba >= kLbaLimit) throw CDReaderException{CDReaderException::kCommandFailed, SS_ERR};
+  SRB_ExecSCSICmd srb =
+      CommandBlock(hostAdapter_, target_, lun_, buffer, uint32_t{count} * kSectorSize,
+                   {SCSI_READ10, 0, 0, static_cast<BYTE>(lba >> 16), static_cast<BYTE>(lba >> 8),
+                    static_cast<BYTE>(lba), 0, 0, count, 0});
+  ExecuteAndWait(srb);
+}
+
+void CDReader::ReadTOC() {
+  std::memset(toc_, 0, sizeof toc_);
+  SRB_ExecSCSICmd srb = CommandBlock(hostAdapter_, target_, lun_, toc_, kTocSize,
+                                     {SCSI_READ_TOC, 0, 0, 0, 0, 0, 0, kTocSize >> 8, kTocSize & 0xFF, 0});
+  ExecuteAndWait(srb);
+}
+
+bool CDReader::IsAkaiDisc() {
+  uint8_t sector[kSectorSize];
+  ReadSectors(0, sector, 1);
+  return HasAkaiSignature(sector, sizeof sector);
+}
+
+void CDReader::ExecuteAndWait(SRB_ExecSCSICmd& srb) {
+  const CommandEvent event;
+  if (event.get() == nullptr) throw CDReaderException{CDReaderException::kCommandFailed, SS_ERR};
+  srb.SRB_PostProc = event.get();
+  for (;;) {
+    platform::ResetEvent(event.get());
+    if (sendCommand_(&srb) == SS_PENDING &&
+        platform::WaitForSingleObject(event.get(), commandWaitMs_) != platform::WAIT_OBJECT_0) {
+      Abort(srb);
+    }
+    if (srb.SRB_Status == SS_COMP || QuietMode()) break;
+    if (platform::MessageBox("Device not responding. Try again?", platform::MB_RETRYCANCEL | platform::MB_ICONEXCLAMATION) !=
+        platform::IDRETRY) {
+      break;
+    }
+  }
+  if (srb.SRB_Status != SS_COMP) throw CDReaderException{CDReaderException::kCommandFailed, srb.SRB_Status};
+}
+
+void CDReader::Abort(SRB_ExecSCSICmd& srb) {
+  SRB_Abort abort;
+  std::memset(&abort, 0, sizeof abort);
+  abort.SRB_Cmd = SC_ABORT_SRB;
+  abort.SRB_HaId = srb.SRB_HaId;
+  abort.SRB_ToAbort = &srb;
+  sendCommand_(&abort);
+  // Still pending means the layer has let go of it without an end: a failure.
+  if (srb.SRB_Status == SS_PENDING) srb.SRB_Status = SS_ABORTED;
+}
