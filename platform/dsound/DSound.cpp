@@ -70,16 +70,27 @@ std::vector<SoundBackend> ActiveBackends() {
   return active;
 }
 
+bool Compiled(std::string_view name) {
+  const std::span<const SoundBackend> compiled = CompiledSoundBackends();
+  return std::any_of(compiled.begin(), compiled.end(), [name](const SoundBackend& b) { return b.name == name; });
+}
+
 }  // namespace
 
 bool SelectSoundOutput(std::string_view output, uint64_t fileFrameLimit) {
   Choice choice = Parse(output, fileFrameLimit);
-  if (!choice.valid) return false;
+  if (!choice.valid || !std::all_of(choice.backends.begin(), choice.backends.end(), Compiled)) return false;
   Outputs& outputs = TheOutputs();
   std::lock_guard lock(outputs.mutex);
   outputs.choice = std::move(choice);
   outputs.chosen = true;
   return true;
+}
+
+void ForgetSoundOutputChoice() {
+  Outputs& outputs = TheOutputs();
+  std::lock_guard lock(outputs.mutex);
+  outputs.chosen = false;
 }
 
 SoundFileTarget ChosenSoundFile() {

@@ -158,6 +158,8 @@ inline constexpr const char* kSilentOutputDescription = "Silent output";
 // With a file, `fileFrameLimit` > 0 stops every playing buffer once that many frames
 // are written. False, and nothing changed, for any other text.
 bool SelectSoundOutput(std::string_view output, uint64_t fileFrameLimit = 0);
+// Goes back to what CARVOX_SOUND chooses.
+void ForgetSoundOutputChoice();
 
 // Why the sound output failed while playing (a WAV file that could not be written),
 // once; nullopt when it did not.

@@ -202,6 +202,17 @@ DWORD SoftwareBuffer::Advance(DWORD bytes, const std::function<void(const uint8_
   return moved;
 }
 
+DWORD SoftwareBuffer::BytesToNextNotification() {
+  std::lock_guard lock(mutex_);
+  DWORD nearest = size();
+  for (const DSBPOSITIONNOTIFY& position : positions_) {
+    if (position.dwOffset == DSBPN_OFFSETSTOP) continue;
+    const DWORD distance = (position.dwOffset + size() - playCursor_) % size();
+    if (distance > 0) nearest = std::min(nearest, distance);
+  }
+  return nearest;
+}
+
 void SoftwareBuffer::Notify(DWORD from, DWORD to) {
   for (const DSBPOSITIONNOTIFY& position : positions_) {
     if (position.dwOffset != DSBPN_OFFSETSTOP && Passes(from, to, position.dwOffset)) {

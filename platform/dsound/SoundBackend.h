@@ -78,6 +78,9 @@ class SoftwareBuffer : public IDirectSoundBuffer, public IDirectSoundNotify {
   DWORD Advance(DWORD bytes, const std::function<void(const uint8_t*, DWORD)>& played);
   // Stops the buffer from the device's side (the stop notifications fire).
   void StopFromDevice() { Stop(); }
+  // Bytes from the play cursor to just past the next notification position (the
+  // whole buffer without notifications).
+  DWORD BytesToNextNotification();
   // Marks the buffer lost: Lock and Play fail with DSERR_BUFFERLOST until Restore.
   void MarkLost();
   const WAVEFORMATEX& format() const { return format_; }

@@ -3,6 +3,7 @@
 
 #include "tools/cli/ExportCommand.h"
 #include "tools/cli/ListCommand.h"
+#include "tools/cli/PlayCommand.h"
 #include "tools/cli/ShowCommand.h"
 
 int main(int argc, char** argv) {
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
   cli::AddListCommand(app, exitStatus);
   cli::AddShowCommand(app, exitStatus);
   cli::AddExportCommand(app, exitStatus);
+  cli::AddPlayCommands(app, exitStatus);
   CLI11_PARSE(app, argc, argv);
   return exitStatus;
 }
