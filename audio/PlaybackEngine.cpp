@@ -124,7 +124,6 @@ class PlaybackEngine::Streamer {
   void Unlock(const Locked& locked);
   void Copy(RegionWriter& writer, uint32_t index, uint32_t count);
   void SpliceLoop(RegionWriter& writer);
-  DWORD TimeoutMs() const;
 
   PlaybackEngine& engine_;
   WavFileSource& source_;
@@ -260,17 +259,8 @@ void PlaybackEngine::Streamer::RefillQuarter(DWORD offset) {
   Unlock(locked);
 }
 
-// The notifications drive the refills; the time-out is a fallback a quarter of a
-// quarter-buffer long, at least 1 ms so that nothing spins, and at most 100 ms so
-// that a device that moves its cursor only when asked is asked at slow rates too.
-DWORD PlaybackEngine::Streamer::TimeoutMs() const {
-  const double bytesPerSecond = 2.0 * engine_.format_.samplesPerSec * std::max<uint16_t>(engine_.format_.channels, 1);
-  const double quarterMs = bytes_ / 4 * 1000.0 / bytesPerSecond;
-  return static_cast<DWORD>(std::clamp(quarterMs / 4, 1.0, 100.0));
-}
-
 void PlaybackEngine::Streamer::Stream() {
-  const DWORD timeout = TimeoutMs();
+  const DWORD timeout = StreamTimeoutMs(bytes_, engine_.format_);
   DWORD writeCursor = bytes_ / 2;
   DWORD previousWord = 0;
   uint64_t wraps = 0;
@@ -390,6 +380,15 @@ void PlaybackEngine::PlayWavFile(const std::filesystem::path& path) {
   EndThread();
   source_.UseFile(path);
   Begin(PcmFormat{}, 0, 0);
+}
+
+// The notifications drive the refills; the time-out is a fallback a quarter of a
+// quarter-buffer long, at least 1 ms so that nothing spins, and at most 100 ms so
+// that a device that moves its cursor only when asked is asked at slow rates too.
+DWORD PlaybackEngine::StreamTimeoutMs(uint32_t bufferBytes, const PcmFormat& format) {
+  const double bytesPerSecond = 2.0 * format.samplesPerSec * std::max<uint16_t>(format.channels, 1);
+  const double quarterMs = bufferBytes / 4 * 1000.0 / bytesPerSecond;
+  return static_cast<DWORD>(std::clamp(quarterMs / 4, 1.0, 100.0));
 }
 
 uint32_t PlaybackEngine::Words(uint32_t samples, const PcmFormat& format) {

@@ -79,6 +79,9 @@ class PlaybackEngine {
   void Shutdown();
 
   uint32_t bufferBytes() const { return bufferBytes_; }
+  // How long the streaming thread waits for a notification before it looks at the
+  // play cursor anyway.
+  static platform::DWORD StreamTimeoutMs(uint32_t bufferBytes, const PcmFormat& format);
 
  private:
   class Streamer;
