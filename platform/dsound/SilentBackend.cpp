@@ -52,11 +52,11 @@ class SilentDevice final : public SoftwareDevice {
   // Moves each playing buffer by the frames of `seconds` at its own rate; the
   // fractions left over are carried to the next tick.
   void MoveCursors(double seconds) {
-    std::map<SoftwareBuffer*, double> carried;
+    std::map<uint64_t, double> carried;
     ForEachPlaying([&](SoftwareBuffer& buffer) {
-      const double frames = carry_[&buffer] + seconds * buffer.format().nSamplesPerSec;
+      const double frames = carry_[buffer.id()] + seconds * buffer.format().nSamplesPerSec;
       const auto whole = static_cast<DWORD>(frames);
-      carried[&buffer] = frames - whole;
+      carried[buffer.id()] = frames - whole;
       buffer.Advance(whole * buffer.format().nBlockAlign, [](const uint8_t*, DWORD) {});
     });
     carry_ = std::move(carried);
@@ -66,7 +66,7 @@ class SilentDevice final : public SoftwareDevice {
   std::condition_variable wakeup_;
   bool ending_ = false;
   std::thread clock_;
-  std::map<SoftwareBuffer*, double> carry_;  // only the clock thread uses it
+  std::map<uint64_t, double> carry_;  // by buffer id; only the clock thread uses it
 };
 
 void Enumerate(std::vector<SoundDriverEntry>& drivers) {
