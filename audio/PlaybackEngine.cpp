@@ -345,7 +345,8 @@ void PlaybackEngine::OpenDevice(const std::string& description, HWND window) {
   mix.nAvgBytesPerSec = 176400;
   mix.nBlockAlign = 4;
   mix.wBitsPerSample = 16;
-  if (FAILED(device_->CreateSoundBuffer(&primaryDescription, &primary_, nullptr)) || FAILED(primary_->SetFormat(&mix))) {
+  if (FAILED(device_->CreateSoundBuffer(&primaryDescription, &primary_, nullptr)) ||
+      FAILED(primary_->SetFormat(&mix))) {
     ReleaseDevice();
     throw DSoundException{kOpenFailed};
   }

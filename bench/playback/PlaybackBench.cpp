@@ -50,7 +50,8 @@ void MeasureCpu(double seconds) {
   engine.Shutdown();
   platform::ForgetSoundOutputChoice();
   const uint32_t bytes = PlaybackEngine::kDeviceBufferBytes;
-  std::printf("CPU per audio time, 44.1 kHz mono on the silent device: %.3f %% (%.3f s CPU over %.1f s; target <= 1 %%)\n",
+  std::printf("CPU per audio time, 44.1 kHz mono on the silent device: %.3f %% "
+              "(%.3f s CPU over %.1f s; target <= 1 %%)\n",
               100.0 * cpu / seconds, cpu, seconds);
   std::printf("wait time-out: %u ms (a literal 2 x trunc(B / 8 / rate) would give %d ms)\n",
               PlaybackEngine::StreamTimeoutMs(bytes, PcmFormatForRate(44100)), 2 * static_cast<int>(bytes / 8 / 44100));

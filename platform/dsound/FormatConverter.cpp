@@ -56,10 +56,10 @@ class FormatConverter::Resampler {
   static long Pull(void* self, float** data) {
     auto& resampler = *static_cast<Resampler*>(self);
     size_t words = 0;
-    resampler.buffer_->Advance(static_cast<DWORD>(kPullFrames * resampler.blockAlign_),
-                               [&](const uint8_t* bytes, DWORD count) {
-                                 for (DWORD i = 0; i < count; i += 2) resampler.input_[words++] = WordAt(bytes + i) / 32768.0f;
-                               });
+    const auto take = [&](const uint8_t* bytes, DWORD count) {
+      for (DWORD i = 0; i < count; i += 2) resampler.input_[words++] = WordAt(bytes + i) / 32768.0f;
+    };
+    resampler.buffer_->Advance(static_cast<DWORD>(kPullFrames * resampler.blockAlign_), take);
     *data = resampler.input_.data();
     return static_cast<long>(words / resampler.channels_);
   }

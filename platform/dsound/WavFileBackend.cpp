@@ -67,7 +67,9 @@ class WavFileDevice final : public SoftwareDevice {
     std::unique_lock lock(mutex_);
     if (file_ == nullptr) return;
     DWORD frames = StepFrames(buffer);
-    if (target_.frameLimit > 0) frames = static_cast<DWORD>(std::min<uint64_t>(frames, target_.frameLimit - framesWritten_));
+    if (target_.frameLimit > 0) {
+      frames = static_cast<DWORD>(std::min<uint64_t>(frames, target_.frameLimit - framesWritten_));
+    }
     if (frames > 0) {
       mix_.resize(size_t{frames} * 2);
       mixer_.Mix(*this, mixFormat().nSamplesPerSec, mix_.data(), frames);

@@ -86,7 +86,8 @@ class CaptureDevice final : public SoftwareDevice {
     return capture_.options.refuse == Refuse::PrimaryFormat ? DSERR_BADFORMAT : DS_OK;
   }
   void PositionRead(SoftwareBuffer& buffer) override {
-    buffer.Advance(capture_.options.stepBytes, [this](const uint8_t* bytes, DWORD count) { capture_.Record(bytes, count); });
+    buffer.Advance(capture_.options.stepBytes,
+                   [this](const uint8_t* bytes, DWORD count) { capture_.Record(bytes, count); });
   }
 
  protected:

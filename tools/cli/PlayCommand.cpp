@@ -91,9 +91,8 @@ int Play(const PlayOptions& options, const VolumeChoice& choice, std::ostream& o
   OpenedDisc disc(options.image);
   const SelectedVolume volume = SelectVolume(disc, choice);
   const AkaiSample& sample = LoadSample(disc, volume, options.sample);
-  if (options.to &&
-      !platform::SelectSoundOutput("file:" + options.to->string(),
-                                   options.loop ? static_cast<uint64_t>(std::llround(options.seconds * kMixRate)) : 0)) {
+  const uint64_t fileFrames = options.loop ? static_cast<uint64_t>(std::llround(options.seconds * kMixRate)) : 0;
+  if (options.to && !platform::SelectSoundOutput("file:" + options.to->string(), fileFrames)) {
     throw CommandError("cannot write to \"" + options.to->string() + "\"");
   }
   PlaybackEngine engine;
@@ -114,7 +113,9 @@ int Play(const PlayOptions& options, const VolumeChoice& choice, std::ostream& o
   const int32_t threadFailure = engine.lastThreadFailure();
   engine.Shutdown();  // a file is complete once its device is released
   if (const std::optional<std::string> failure = platform::TakeSoundOutputFailure()) throw CommandError(*failure);
-  if (threadFailure != 0) throw CommandError("the sound output failed while playing (error " + std::to_string(threadFailure) + ")");
+  if (threadFailure != 0) {
+    throw CommandError("the sound output failed while playing (error " + std::to_string(threadFailure) + ")");
+  }
   return kExitSuccess;
 }
 
