@@ -4,8 +4,9 @@
 //   CPU time is measured, so it includes the silent device's own clock. Target: 1 %.
 // - Time from PlayOnce to the first frame at the backend (the buffer starting to
 //   play), over 20 starts. Target: below 50 ms.
-// The streaming thread's wait time-out is printed beside the one a literal reading
-// of its formula gives (0 ms at 44.1 kHz mono, which would spin a core).
+// The streaming thread's wait time-out is printed beside 2 x trunc(B / 8 / rate) ms,
+// a time-out in whole seconds' steps that is 0 ms at 44.1 kHz mono (it would spin a
+// core).
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -53,7 +54,7 @@ void MeasureCpu(double seconds) {
   std::printf("CPU per audio time, 44.1 kHz mono on the silent device: %.3f %% "
               "(%.3f s CPU over %.1f s; target <= 1 %%)\n",
               100.0 * cpu / seconds, cpu, seconds);
-  std::printf("wait time-out: %u ms (a literal 2 x trunc(B / 8 / rate) would give %d ms)\n",
+  std::printf("wait time-out: %u ms (2 x trunc(B / 8 / rate) would be %d ms)\n",
               PlaybackEngine::StreamTimeoutMs(bytes, PcmFormatForRate(44100)), 2 * static_cast<int>(bytes / 8 / 44100));
 }
 
