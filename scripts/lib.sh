@@ -7,6 +7,7 @@ CARVOX_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev
   libsndfile1-dev libfluidsynth-dev fluidsynth
+  portaudio19-dev libsamplerate0-dev
 )
 
 # Installs the packages that are not installed yet (apt-get needs root).

@@ -60,4 +60,18 @@ inline std::optional<SndfileView> ReadWithSndfile(const std::filesystem::path& p
   return view;
 }
 
+// Writes `words` (interleaved) as a WAV file through libsndfile, in `subformat`.
+inline bool WriteWithSndfile(const std::filesystem::path& path, const std::vector<int16_t>& words, int channels,
+                             int rate, int subformat) {
+  SF_INFO info{};
+  info.channels = channels;
+  info.samplerate = rate;
+  info.format = SF_FORMAT_WAV | subformat;
+  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+  if (file == nullptr) return false;
+  const sf_count_t written = sf_write_short(file, words.data(), static_cast<sf_count_t>(words.size()));
+  sf_close(file);
+  return written == static_cast<sf_count_t>(words.size());
+}
+
 }  // namespace audiotest

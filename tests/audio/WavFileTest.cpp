@@ -1,15 +1,15 @@
 #include "audio/WavFile.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include "tests/audio/AudioTestSupport.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestPaths.h"
 
 namespace fs = std::filesystem;
 using namespace audiotest;
+using testsupport::FileSizeLimit;
 
 namespace {
 
@@ -26,29 +26,6 @@ class WavFileTest : public testing::Test {
     EXPECT_EQ(prompt_.messages()[0].text, kWriteError);
     EXPECT_EQ(prompt_.messages()[0].type, platform::MB_OK | platform::MB_ICONSTOP);
   }
-};
-
-// Lets the process write files of at most `bytes` bytes while it lives (this holds
-// for root too), with the signal for larger writes ignored so they simply fail.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &previous_);
-    previousHandler_ = signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = previous_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &previous_);
-    signal(SIGXFSZ, previousHandler_);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
- private:
-  rlimit previous_{};
-  sighandler_t previousHandler_;
 };
 
 }  // namespace

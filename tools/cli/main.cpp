@@ -4,6 +4,7 @@
 #include "tools/cli/DriveAccess.h"
 #include "tools/cli/ExportCommand.h"
 #include "tools/cli/ListCommand.h"
+#include "tools/cli/PlayCommand.h"
 #include "tools/cli/ShowCommand.h"
 
 int main(int argc, char** argv) {
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
   cli::AddShowCommand(app, exitStatus);
   cli::AddExportCommand(app, exitStatus);
   cli::AddDrivesCommand(app, exitStatus);
+  cli::AddPlayCommands(app, exitStatus);
   CLI11_PARSE(app, argc, argv);
   return exitStatus;
 }

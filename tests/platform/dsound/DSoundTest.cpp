@@ -1,0 +1,109 @@
+// The sound output layer on its own: driver lists, buffers and notifications, the
+// silent device's real-time cursor, and PortAudio on ALSA's null device (a sound card
+// that every machine has and nobody hears).
+#include "platform/dsound/DSound.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using namespace platform;
+
+std::vector<std::pair<std::string, std::optional<GUID>>> Drivers() {
+  std::vector<std::pair<std::string, std::optional<GUID>>> drivers;
+  DirectSoundEnumerateA(
+      [](GUID* guid, const char* description, const char*, void* context) -> BOOL {
+        auto& list = *static_cast<std::vector<std::pair<std::string, std::optional<GUID>>>*>(context);
+        list.emplace_back(description, guid != nullptr ? std::optional<GUID>(*guid) : std::nullopt);
+        return TRUE;
+      },
+      &drivers);
+  return drivers;
+}
+
+// A secondary buffer of `bytes` of 22050 Hz mono with one notification at its stop.
+struct PlayedBuffer {
+  IDirectSoundBuffer* buffer = nullptr;
+  HANDLE stopped = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+
+  PlayedBuffer(IDirectSound& device, DWORD bytes) {
+    WAVEFORMATEX format{WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0};
+    const DSBUFFERDESC description{kDSBufferDescSize, DSBCAPS_CTRLPOSITIONNOTIFY, bytes, 0, &format};
+    EXPECT_EQ(device.CreateSoundBuffer(&description, &buffer, nullptr), DS_OK);
+    void* notify = nullptr;
+    EXPECT_EQ(buffer->QueryInterface(IID_IDirectSoundNotify, &notify), DS_OK);
+    const DSBPOSITIONNOTIFY atStop{DSBPN_OFFSETSTOP, stopped};
+    EXPECT_EQ(static_cast<IDirectSoundNotify*>(notify)->SetNotificationPositions(1, &atStop), DS_OK);
+    static_cast<IDirectSoundNotify*>(notify)->Release();
+  }
+  ~PlayedBuffer() {
+    buffer->Release();
+    CloseHandle(stopped);
+  }
+};
+
+TEST(DSound, BuffersLockAcrossTheirEndAndRefuseBadCalls) {
+  IDirectSound* device = nullptr;
+  ASSERT_TRUE(SelectSoundOutput("silent"));
+  ASSERT_EQ(DirectSoundCreate(nullptr, &device, nullptr), DS_OK);
+  {
+    PlayedBuffer played(*device, 1000);
+    void* region1 = nullptr;
+    void* region2 = nullptr;
+    DWORD bytes1 = 0;
+    DWORD bytes2 = 0;
+    ASSERT_EQ(played.buffer->Lock(996, 8, &region1, &bytes1, &region2, &bytes2, 0), DS_OK);
+    EXPECT_EQ(std::make_pair(bytes1, bytes2), std::make_pair(4u, 4u));
+    EXPECT_EQ(played.buffer->Unlock(region1, bytes1, region2, bytes2), DS_OK);
+    EXPECT_EQ(played.buffer->Lock(1000, 8, &region1, &bytes1, &region2, &bytes2, 0), DSERR_INVALIDPARAM);
+    EXPECT_EQ(played.buffer->SetFormat(nullptr), DSERR_INVALIDCALL);  // secondary buffers have theirs
+
+    // Played once, the silent device's clock carries the cursor to the end.
+    ASSERT_EQ(played.buffer->Play(0, 0, 0), DS_OK);
+    EXPECT_EQ(WaitForSingleObject(played.stopped, 60000), WAIT_OBJECT_0);
+  }
+  WAVEFORMATEX zeroRate{WAVE_FORMAT_PCM, 1, 0, 0, 2, 16, 0};
+  const DSBUFFERDESC description{kDSBufferDescSize, 0, 1000, 0, &zeroRate};
+  IDirectSoundBuffer* buffer = nullptr;
+  EXPECT_EQ(device->CreateSoundBuffer(&description, &buffer, nullptr), DSERR_BADFORMAT);
+  device->Release();
+  ForgetSoundOutputChoice();
+}
+
+TEST(DSound, ListsEveryOutputWithStableGuids) {
+  const std::vector<std::pair<std::string, std::optional<GUID>>> silentOnly = Drivers();  // CARVOX_SOUND=silent
+  ASSERT_EQ(silentOnly.size(), 2u);
+  EXPECT_FALSE(silentOnly[0].second.has_value());
+  EXPECT_EQ(silentOnly[1].first, kSilentOutputDescription);
+
+  // ALSA's null device stands for a sound card.
+  std::ofstream(std::string(getenv("HOME")) + "/.asoundrc") << "pcm.!default { type null }\n";
+  ASSERT_TRUE(SelectSoundOutput(""));
+  const auto drivers = Drivers();
+  EXPECT_EQ(Drivers(), drivers);  // the same GUIDs each time
+  ForgetSoundOutputChoice();
+  ASSERT_GE(drivers.size(), 3u);
+  EXPECT_EQ(drivers.back().first, kSilentOutputDescription);
+  const auto card = std::find_if(drivers.begin(), drivers.end(), [](const auto& d) { return d.first == "default (ALSA)"; });
+  ASSERT_NE(card, drivers.end());
+
+  // Its stream opens when a buffer plays; the buffer, at another rate, is resampled.
+  ASSERT_TRUE(SelectSoundOutput(""));
+  IDirectSound* device = nullptr;
+  ASSERT_EQ(DirectSoundCreate(&*card->second, &device, nullptr), DS_OK);
+  {
+    PlayedBuffer played(*device, 22050);
+    ASSERT_EQ(played.buffer->Play(0, 0, 0), DS_OK);
+    EXPECT_EQ(WaitForSingleObject(played.stopped, 60000), WAIT_OBJECT_0);
+  }
+  device->Release();
+  ForgetSoundOutputChoice();
+  EXPECT_FALSE(TakeSoundOutputFailure().has_value());
+}
+
+}  // namespace

@@ -1,0 +1,106 @@
+// carvox-cli play and drivers: what is written to a WAV file instead of a sound card
+// (read back by libsndfile), and the failures a user can meet.
+#include <gtest/gtest.h>
+
+#include "tests/support/FileSizeLimit.h"
+#include "tests/tools/CliTestSupport.h"
+#include "tools/cli/PlayCommand.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using clitest::CliRun;
+
+// A volume with a looped 44.1 kHz sample (loop: 7000 words up to word 12032, as loop
+// ends fall on 64-word steps) and a short one-shot.
+fs::path PlayDisc() {
+  akaiimage::SampleDescription looped = clitest::Sample("LOOPED", clitest::Words(20000, 4));
+  looped.loops.push_back({.loopAt = 12032, .length = 7000, .time = 1});
+  akaiimage::DiscDescription disc;
+  disc.partitions.push_back({40, {akaiimage::VolumeEntry{
+                                     .name = "SOUNDS",
+                                     .files = {clitest::SampleFile(looped),
+                                               clitest::SampleFile(clitest::Sample("SHORT", clitest::Words(3000, 5)))}}}});
+  return testsupport::BuildImage(disc, "play");
+}
+
+CliRun Play(cli::PlayOptions options) {
+  static const fs::path image = PlayDisc();
+  options.image = image;
+  options.partition = "A";
+  options.volumeName = "SOUNDS";
+  return clitest::Capture([&](std::ostream& out, std::ostream& err) { return cli::RunPlay(options, out, err); });
+}
+
+// The left and right channel of a stereo WAV file.
+std::pair<std::vector<int16_t>, std::vector<int16_t>> Channels(const fs::path& path) {
+  SF_INFO info{};
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  if (file == nullptr || info.channels != 2 || info.samplerate != 44100) return {};
+  std::vector<int16_t> frames(static_cast<size_t>(info.frames) * 2);
+  sf_read_short(file, frames.data(), static_cast<sf_count_t>(frames.size()));
+  sf_close(file);
+  std::pair<std::vector<int16_t>, std::vector<int16_t>> channels;
+  for (size_t i = 0; i < frames.size(); i += 2) {
+    channels.first.push_back(frames[i]);
+    channels.second.push_back(frames[i + 1]);
+  }
+  return channels;
+}
+
+TEST(PlayCommand, WritesWhatWouldBeHeardWordForWord) {
+  const fs::path folder = testsupport::FreshFolder("play");
+  const std::vector<int16_t> words = clitest::Words(20000, 4);
+
+  // Looped for exactly 3 s: the words up to the loop's end, then the loop again and again.
+  ASSERT_EQ(Play({.sample = "LOOPED", .loop = true, .seconds = 3, .to = folder / "looped.wav"}).status, 0);
+  const auto [left, right] = Channels(folder / "looped.wav");
+  ASSERT_EQ(left.size(), 3u * 44100);
+  EXPECT_EQ(left, right);
+  for (size_t i = 0; i < left.size(); ++i) {
+    ASSERT_EQ(left[i], words[i < 12033 ? i : 5033 + (i - 12033) % 7000]) << "at frame " << i;
+  }
+
+  // Once: the sample, then silence.
+  ASSERT_EQ(Play({.sample = "SHORT", .to = folder / "once.wav"}).status, 0);
+  const std::vector<int16_t> once = Channels(folder / "once.wav").first;
+  const std::vector<int16_t> shortWords = clitest::Words(3000, 5);
+  ASSERT_GE(once.size(), shortWords.size());
+  EXPECT_TRUE(std::equal(shortWords.begin(), shortWords.end(), once.begin()));
+  EXPECT_TRUE(std::all_of(once.begin() + 3000, once.end(), [](int16_t w) { return w == 0; }));
+}
+
+TEST(PlayCommand, FailuresAreExplainedAndLeaveNoFile) {
+  const fs::path folder = testsupport::FreshFolder("play-fail");
+  const struct {
+    cli::PlayOptions options;
+    const char* says;
+  } cases[] = {
+      {{.sample = "NOPE"}, "volume A/SOUNDS has no sample \"NOPE\""},
+      {{.sample = "SHORT", .driver = "no such driver"}, "no sound driver \"no such driver\""},
+      {{.sample = "SHORT", .to = folder / "missing" / "x.wav"}, "cannot create"},
+      {{.sample = "LOOPED", .loop = true, .seconds = 0}, "--seconds must be more than 0"},
+  };
+  for (const auto& c : cases) {
+    const CliRun run = Play(c.options);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+  }
+
+  // A file that cannot be written to its end is deleted.
+  testsupport::FileSizeLimit limit(100000);
+  const CliRun full = Play({.sample = "LOOPED", .loop = true, .seconds = 3, .to = folder / "full.wav"});
+  EXPECT_EQ(full.status, 1);
+  EXPECT_NE(full.err.find("the partial file was deleted"), std::string::npos) << full.err;
+  EXPECT_FALSE(fs::exists(folder / "full.wav"));
+}
+
+TEST(PlayCommand, PlaysOnTheSilentDriverAndListsIt) {
+  EXPECT_EQ(Play({.sample = "SHORT", .driver = "Silent output"}).status, 0);
+  std::ostringstream drivers;
+  EXPECT_EQ(cli::RunDrivers(drivers), 0);
+  EXPECT_NE(drivers.str().find("Primary Sound Driver\n"), std::string::npos);
+  EXPECT_NE(drivers.str().find("}  Silent output\n"), std::string::npos);
+}
+
+}  // namespace
