@@ -4,18 +4,14 @@
 #include <cstdlib>
 
 #include "app/Strings.h"
-#include "export/SoundBankBuilder.h"
 
 CCarvoxApp::CCarvoxApp(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(LoadText(IDS_APP_TITLE));
 }
 
-// The engine is unloaded here, not by the builder's static destructor: the table of
-// loaded libraries may be gone by then.
 void CCarvoxApp::ExitInstance() {
   frame_.reset();
   document_.reset();
-  TheSoundBankBuilder().UnloadEngine();
 }
 
 bool CCarvoxApp::InitInstance(const SoundDriverSource* drivers) {
@@ -25,6 +21,8 @@ bool CCarvoxApp::InitInstance(const SoundDriverSource* drivers) {
   if (!frame_->InitDevices()) return false;
   frame_->show();
   frame_->setWindowTitle(LoadText(IDS_APP_TITLE));
+  // `carvox IMAGE`: the image is mounted in a free drive and opened.
+  if (arguments().size() > 1) frame_->MountImage(arguments().at(1));
   // For tests and scripts: the window closes once start-up is done.
   if (std::getenv("CARVOX_CLOSE_AFTER_START") != nullptr) QTimer::singleShot(0, frame_.get(), &QWidget::close);
   return true;

@@ -24,8 +24,7 @@ class CCarvoxApp : public QApplication {
   // `drivers` (not owned, may be null) lists the sound drivers.
   bool InitInstance(const SoundDriverSource* drivers);
 
-  // Closes down: the frame goes (its preferences store the last export folder), then
-  // the SoundFont engine is unloaded.
+  // Closes down: the frame goes (its preferences store the last export folder).
   void ExitInstance();
 
   CMainFrame* mainFrame() const { return frame_.get(); }

@@ -14,7 +14,8 @@
 
 int g_itemSortToggle[6] = {0, 0, 0, 0, 0, 0};
 
-CItemView::CItemView(CMainFrame& frame) : frame_(frame) {
+CItemView::CItemView(CMainFrame& frame)
+    : frame_(frame), sampleIcon_(ItemIcon(false)), programIcon_(ItemIcon(true)) {
   setRootIsDecorated(false);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   setAllColumnsShowFocus(true);
@@ -51,13 +52,15 @@ void CItemView::ListVolume(uint16_t partition, uint16_t volume) {
   if (reader == nullptr) return;
   const WaitCursor wait;
   frame_.StopPlayback();
+  // The rows join the list at the end, in one go: one by one costs more than the reads.
+  QList<QTreeWidgetItem*> rows;
   try {
     reader->ReadFiles(partition, volume);
     const int count = reader->files().Count();
     for (int f = 0; f < count; ++f) {
       const AkaiFile file = *reader->files().At(f);
       if (file.kind == S1000Program || file.kind == S3000Program) {
-        AddRow(file.name, true, file.length, 0, false, true);
+        rows.append(MakeRow(file.name, true, file.length, 0, false, true));
         continue;
       }
       bool headerRead = true;
@@ -70,20 +73,23 @@ void CItemView::ListVolume(uint16_t partition, uint16_t volume) {
       // The load may have read the directory again: the entry is taken anew.
       const AkaiFile entry = *reader->files().At(f);
       const AkaiSample& sample = reader->sample();
-      AddRow(entry.name, false, entry.length, headerRead ? sample.sampleRate : 0,
-             headerRead && FindPlayLoop(sample).length != 0, headerRead);
+      rows.append(MakeRow(entry.name, false, entry.length, headerRead ? sample.sampleRate : 0,
+                          headerRead && FindPlayLoop(sample).length != 0, headerRead));
     }
   } catch (...) {
+    addTopLevelItems(rows);
     ShowMessage(IDS_READ_ERROR, platform::MB_OK | platform::MB_ICONSTOP);
+    return;
   }
+  addTopLevelItems(rows);
 }
 
 // A sample whose header could not be read keeps its row with empty cells.
-void CItemView::AddRow(const std::string& name, bool program, uint32_t size, uint32_t rate, bool looped,
-                       bool headerRead) {
-  auto* row = new QTreeWidgetItem(this);
+QTreeWidgetItem* CItemView::MakeRow(const std::string& name, bool program, uint32_t size, uint32_t rate,
+                                    bool looped, bool headerRead) {
+  auto* row = new QTreeWidgetItem;
   row->setText(kName, QString::fromStdString(name));
-  row->setIcon(kName, ItemIcon(program));
+  row->setIcon(kName, program ? programIcon_ : sampleIcon_);
   if (headerRead) {
     row->setText(kSize, QString::fromStdString(FormatSize(size)));
     row->setText(kType, LoadText(program ? IDS_TYPE_PROGRAM : IDS_TYPE_SAMPLE));
@@ -98,6 +104,7 @@ void CItemView::AddRow(const std::string& name, bool program, uint32_t size, uin
   m_sizes.Append(new uint32_t(size));
   m_rates.Append(new uint32_t(rate));
   m_loops.Append(new uint32_t(looped ? 1 : 0));
+  return row;
 }
 
 uint32_t CItemView::DataWord(const QTreeWidgetItem* row) { return row->data(kName, Qt::UserRole).toUInt(); }

@@ -49,9 +49,14 @@ class CItemView : public QTreeWidget {
 
  private:
   void ClearLists();
-  void AddRow(const std::string& name, bool program, uint32_t size, uint32_t rate, bool looped, bool headerRead);
+  // A row, its data word and its entries in the per-row lists.
+  QTreeWidgetItem* MakeRow(const std::string& name, bool program, uint32_t size, uint32_t rate, bool looped,
+                           bool headerRead);
 
   CMainFrame& frame_;
+  // Drawn once: a listing shows them on every row.
+  const QIcon sampleIcon_;
+  const QIcon programIcon_;
   ChainedList<std::string> m_names;
   ChainedList<uint32_t> m_sizes;
   ChainedList<uint32_t> m_rates;

@@ -49,6 +49,10 @@ class CMainFrame : public QMainWindow {
   // Makes the one volume reader over `source` (the drive's sectors).
   void AttachDisc(SectorSource& source);
 
+  // Mounts the disc image at `path` in a free drive, selects that drive and refreshes
+  // (the File menu, a file dropped on the window, and `carvox IMAGE`).
+  void MountImage(const QString& path);
+
   // Empties both views and lists every volume of every partition the reader holds.
   void FillContents();
   void PlayOnDoubleClick();
@@ -99,7 +103,6 @@ class CMainFrame : public QMainWindow {
   void CreateStatusBar();
   void CreateClient();
   void Play(bool looped);
-  void MountImage(const QString& path);
   bool IsAkaiDisc();
 
   CPreferencesDlg m_preferences;

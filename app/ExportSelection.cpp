@@ -1,6 +1,8 @@
 // The export command: the rows selected in the item view, into one folder the user
 // picks; samples as WAV files, programs as SoundFont banks, through the export batch.
+#include <QCoreApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QProgressBar>
 #include <QVBoxLayout>
@@ -17,18 +19,21 @@
 
 namespace {
 
-// The progress bar of the export dialog, as the bank builder drives it. Each step
-// paints at once: the export blocks the event loop.
+// The export blocks the event loop: the dialog is painted by handling the window
+// system's events, user input left aside.
+void ShowProgressNow() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+
+// The progress bar of the export dialog, as the bank builder drives it.
 class ExportProgressBar : public ProgressBar {
  public:
   explicit ExportProgressBar(QProgressBar& bar) : bar_(bar) {}
   void SetRange(int lower, int upper) override {
     bar_.setRange(lower, upper);
-    bar_.repaint();
+    ShowProgressNow();
   }
   void SetPos(int position) override {
     bar_.setValue(position);
-    bar_.repaint();
+    ShowProgressNow();
   }
 
  private:
@@ -67,7 +72,7 @@ class WindowExportReport : public ExportReport {
       dialog_->show();
     }
     dialog_->setWindowTitle(QString::fromStdString(FormatText(IDS_EXPORTING_ITEM, item.name.c_str())));
-    dialog_->repaint();
+    ShowProgressNow();
     return &dialog_->progress();
   }
   void SampleNotLoaded(const ExportVolume&, const ExportItem& item, const std::exception_ptr&) override {
@@ -84,10 +89,11 @@ class WindowExportReport : public ExportReport {
   std::unique_ptr<ExportProgressDialog> dialog_;
 };
 
-// The folder browser, opened on the remembered folder when there is one. Empty when
-// the user cancels.
+// The folder browser, opened on the remembered folder when it still exists (a folder
+// gone would be offered as a name to choose). Empty when the user cancels.
 QString ChooseExportFolder(QWidget* parent, const std::string& lastFolder) {
-  QFileDialog browser(parent, LoadText(IDS_SELECT_DESTINATION), QString::fromStdString(lastFolder));
+  const QString start = QString::fromStdString(lastFolder);
+  QFileDialog browser(parent, LoadText(IDS_SELECT_DESTINATION), QDir(start).exists() ? start : QString());
   browser.setFileMode(QFileDialog::Directory);
   browser.setOption(QFileDialog::ShowDirsOnly);
   browser.setOption(QFileDialog::DontUseNativeDialog);

@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
   platform::InstallPrompt(&prompt);
   const int status = platform::RunReportingHiveErrors([&] {
     // The playback engine's sound driver list is passed here once it is part of the
-    // program; `carvox IMAGE` mounts the image after start-up (CMainFrame::MountImage).
+    // program.
     const int exitStatus = application.InitInstance(nullptr) ? CCarvoxApp::exec() : 0;
     application.ExitInstance();
     return exitStatus;

@@ -7,7 +7,7 @@ CARVOX_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev
   libsndfile1-dev libfluidsynth-dev fluidsynth
-  qt6-base-dev qt6-svg-dev qt6-qpa-plugins xvfb xauth
+  qt6-base-dev qt6-svg-dev qt6-qpa-plugins xvfb xauth fonts-dejavu-core
 )
 
 # Installs the packages that are not installed yet (apt-get needs root).

@@ -14,6 +14,7 @@
 #include "app/Resource.h"
 #include "export/SoundBankBuilder.h"
 #include "platform/registry/SystemInfo.h"
+#include "tests/akai/reader/SourceDoubles.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestPaths.h"
@@ -64,17 +65,19 @@ QStringList Column(const QTreeWidget& view, int column) {
 
 class MainFrameTest : public testing::Test {
  protected:
-  MainFrameTest() : image_(testsupport::FreshFolder("frame") / "drums.img") {
-    WriteImage(Drums(), image_);
-    source_ = std::make_unique<ImageFileSource>(image_);
+  MainFrameTest()
+      : image_(testsupport::FreshFolder("frame") / "drums.img"),
+        layout_(WriteImage(Drums(), image_)),
+        source_(image_),
+        counting_(source_) {
     frame_.Create();
-    frame_.AttachDisc(*source_);
+    frame_.AttachDisc(counting_);
   }
 
   CContentsView& contents() { return *frame_.GetContentsView(); }
   CItemView& items() { return *frame_.GetItemView(); }
   void SelectVolume(const QString& name) {
-    contents().findItems(name, Qt::MatchExactly).front()->setSelected(true);
+    contents().setCurrentItem(contents().findItems(name, Qt::MatchExactly).front());
   }
   void SelectItems(std::initializer_list<int> rows) {
     items().clearSelection();
@@ -88,8 +91,21 @@ class MainFrameTest : public testing::Test {
     return texts;
   }
 
+  // Answers the window's folder browser with `folder`.
+  static void ChooseFolder(const fs::path& folder) {
+    apptest::WhenModal([folder](QWidget* window) {
+      auto* browser = qobject_cast<QFileDialog*>(window);
+      ASSERT_NE(browser, nullptr);
+      EXPECT_EQ(browser->windowTitle(), "Select the Destination Directory:");
+      browser->setDirectory(QString::fromStdString(folder.string()));
+      static_cast<QDialog*>(browser)->accept();
+    });
+  }
+
   fs::path image_;
-  std::unique_ptr<ImageFileSource> source_;
+  ImageLayout layout_;
+  ImageFileSource source_;
+  testsupport::CountingSource counting_;
   testsupport::ScriptedPrompt prompt_;
   CMainFrame frame_;
 };
@@ -195,13 +211,7 @@ TEST_F(MainFrameTest, ExportWritesTheSelectionIntoTheChosenFolder) {
   SelectVolume("DRUMS");
   SelectItems({0, 1, 2});
   const fs::path folder = testsupport::FreshFolder("export");
-  apptest::WhenModal([&](QWidget* window) {
-    auto* browser = qobject_cast<QFileDialog*>(window);
-    ASSERT_NE(browser, nullptr);
-    EXPECT_EQ(browser->windowTitle(), "Select the Destination Directory:");
-    browser->setDirectory(QString::fromStdString(folder.string()));
-    static_cast<QDialog*>(browser)->accept();
-  });
+  ChooseFolder(folder);
   frame_.ExportSelection();
   std::set<std::string> written;
   for (const auto& entry : fs::directory_iterator(folder)) written.insert(entry.path().filename());
@@ -215,6 +225,41 @@ TEST_F(MainFrameTest, ExportWritesTheSelectionIntoTheChosenFolder) {
   frame_.preferences().m_lastExportDir = "/elsewhere";
   frame_.ExportSelection();
   EXPECT_EQ(frame_.preferences().m_lastExportDir, "/elsewhere");
+}
+
+// Every read that fails is reported, and what can still be read is listed, played or
+// exported.
+TEST_F(MainFrameTest, ReadFailuresAreReportedAndTheRestGoesOn) {
+  const auto fail = [this](uint64_t block) { counting_.failingBlocks = {static_cast<uint32_t>(block)}; };
+  const PartitionLayout& a = layout_.partitions[0];
+  const std::vector<FileLayout>& drums = a.volumes[0].files;
+  frame_.OnRefresh();
+  // B's first block failing after the partition table was read: its volumes are missing.
+  fail(layout_.partitions[1].absoluteStart);
+  frame_.FillContents();
+  EXPECT_EQ(Column(contents(), 0), (QStringList{"DRUMS", "BASS"}));
+  EXPECT_EQ(prompt_.texts(), (std::vector<std::string>{"Error while trying to read the CD."}));
+
+  fail(drums[2].absoluteBlocks[0]);  // SNARE's header
+  SelectVolume("DRUMS");
+  ASSERT_EQ(Column(items(), 0), (QStringList{"KICK", "KIT", "SNARE"}));
+  for (int column = 1; column < CItemView::kColumns; ++column) EXPECT_EQ(items().topLevelItem(2)->text(column), "");
+  EXPECT_EQ(frame_.statusText(), "Could not read the header of sample SNARE");
+
+  fail(drums[0].absoluteBlocks[1]);  // KICK's data
+  SelectItems({0});
+  frame_.OnPlay();
+  EXPECT_EQ(prompt_.texts().back(), "Error while trying to read the CD.");
+  const fs::path folder = testsupport::FreshFolder("failed-export");
+  ChooseFolder(folder);
+  frame_.ExportSelection();
+  EXPECT_EQ(frame_.statusText(), "Could not load sample KICK: not exported");
+  EXPECT_TRUE(fs::is_empty(folder));
+
+  fail(a.absoluteStart + a.volumes[1].dirBlock);  // BASS's directory
+  SelectVolume("BASS");
+  EXPECT_EQ(items().topLevelItemCount(), 0);
+  EXPECT_EQ(prompt_.texts().size(), 3u);
 }
 
 // Windows 95, 98, 2000 and XP start; NT 4.0 shows a plain box and ends.
