@@ -262,6 +262,21 @@ TEST_F(MainFrameTest, ReadFailuresAreReportedAndTheRestGoesOn) {
   EXPECT_EQ(prompt_.texts().size(), 3u);
 }
 
+// After a failed drive discovery there is no volume reader: Refresh says so, the other
+// commands do nothing.
+TEST(NoDisc, RefreshSaysSoAndNothingElseHappens) {
+  testsupport::ScriptedPrompt prompt;
+  CMainFrame frame;
+  frame.Create();
+  frame.OnRefresh();
+  frame.FillContents();
+  frame.GetItemView()->ListVolume(0, 0);
+  frame.OnPlay();
+  frame.ExportSelection();
+  EXPECT_EQ(prompt.texts(), (std::vector<std::string>{"Could not read CD."}));
+  EXPECT_EQ(frame.GetContentsView()->topLevelItemCount() + frame.GetItemView()->topLevelItemCount(), 0);
+}
+
 // Windows 95, 98, 2000 and XP start; NT 4.0 shows a plain box and ends.
 TEST(StartUp, TheWindowsVersionDecides) {
   setenv("CARVOX_SPLASH_MS", "0", 1);
