@@ -67,11 +67,9 @@ class WindowExportReport : public ExportReport {
 
   SoundBankBuilder& BankBuilder() override { return TheSoundBankBuilder(); }
   ProgressBar* BankStarting(const ExportVolume&, const ExportItem& item) override {
-    if (!dialog_) {
-      dialog_ = std::make_unique<ExportProgressDialog>(&frame_);
-      dialog_->show();
-    }
+    if (!dialog_) dialog_ = std::make_unique<ExportProgressDialog>(&frame_);
     dialog_->setWindowTitle(QString::fromStdString(FormatText(IDS_EXPORTING_ITEM, item.name.c_str())));
+    dialog_->show();
     ShowProgressNow();
     return &dialog_->progress();
   }

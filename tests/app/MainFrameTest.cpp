@@ -63,6 +63,24 @@ QStringList Column(const QTreeWidget& view, int column) {
   return texts;
 }
 
+// The captions a dialog named `name` shows, each time its progress bar moves.
+class DialogWatch : public QObject {
+ public:
+  explicit DialogWatch(const QString& name) : name_(name) { QApplication::instance()->installEventFilter(this); }
+  ~DialogWatch() override { QApplication::instance()->removeEventFilter(this); }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (event->type() == QEvent::Show && widget != nullptr && widget->objectName() == name_) {
+      captions << widget->windowTitle();
+    }
+    return false;
+  }
+  QStringList captions;
+
+ private:
+  QString name_;
+};
+
 class MainFrameTest : public testing::Test {
  protected:
   MainFrameTest()
@@ -212,7 +230,9 @@ TEST_F(MainFrameTest, ExportWritesTheSelectionIntoTheChosenFolder) {
   SelectItems({0, 1, 2});
   const fs::path folder = testsupport::FreshFolder("export");
   ChooseFolder(folder);
+  DialogWatch progress("ExportProgressDialog");
   frame_.ExportSelection();
+  EXPECT_EQ(progress.captions, (QStringList{"Exporting KIT..."}));
   std::set<std::string> written;
   for (const auto& entry : fs::directory_iterator(folder)) written.insert(entry.path().filename());
   EXPECT_EQ(written, (std::set<std::string>{"kick.wav", "kit.sf2", "snare.wav"}));
