@@ -87,3 +87,17 @@ extern const size_t ${ARG_TABLE}Count = ${count};
   target_link_libraries(${objects} PRIVATE carvox_resources)
   target_link_libraries(${ARG_TARGET} PRIVATE ${objects} carvox_resources)
 endfunction()
+
+# carvox_qt_test(NAME SOURCES... [DEPS libs...])
+#   As carvox_test, for tests that show windows: its main also makes a QApplication on
+#   the offscreen platform.
+function(carvox_qt_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} carvox_qt_test_support GTest::gmock)
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+    PROPERTIES LABELS ${name} ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+endfunction()

@@ -8,6 +8,7 @@ CARVOX_PACKAGES=(
   nlohmann-json3-dev libcli11-dev
   libsndfile1-dev libfluidsynth-dev fluidsynth
   portaudio19-dev libsamplerate0-dev
+  qt6-base-dev qt6-svg-dev qt6-qpa-plugins xvfb xauth fonts-dejavu-core
 )
 
 # Installs the packages that are not installed yet (apt-get needs root).

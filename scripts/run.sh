@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds Carvox and its demo disc, lists the
-# disc and exports all of it (WAV files and SoundFont banks).
+# The main job: installs what is missing, builds Carvox and its demo disc, and starts
+# Carvox on the disc. Without a display it says so and shows the disc from the command
+# line instead: it lists the disc and exports all of it (WAV files and SoundFont banks).
 source "$(dirname "$0")/lib.sh"
 carvox_install_packages
 carvox_build "$CARVOX_ROOT/build/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 bin="$CARVOX_ROOT/build/release/bin"
 disc="$CARVOX_ROOT/build/release/demo.iso"
 out="$CARVOX_ROOT/build/release/demo-export"
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  exec "$bin/carvox" "$disc"
+fi
+echo "No display (DISPLAY and WAYLAND_DISPLAY are unset): showing the demo disc with carvox-cli instead."
+echo
 "$bin/carvox-cli" list "$disc" "$@"
 echo
 "$bin/carvox-cli" export "$disc" -o "$out" --all

@@ -49,8 +49,10 @@ class ModuleTable {
   std::map<void*, int> counts_;
 };
 
+// Never destroyed: process-wide objects that hold a library (the SoundFont engine's
+// builder) free it while statics are destroyed, after a table of their own would be gone.
 ModuleTable& Modules() {
-  static ModuleTable table;
+  static ModuleTable& table = *new ModuleTable;
   return table;
 }
 

@@ -8,6 +8,12 @@ namespace testsupport {
 // below it); removed when the program ends.
 const std::filesystem::path& SandboxRoot();
 
+// Points HOME, the XDG folders, TMPDIR and CARVOX_MACHINE into the sandbox; a test
+// main calls it before any test runs, and LeaveSandbox (which removes the folder unless
+// CARVOX_KEEP_TEST_FILES is set) after the last.
+void EnterSandbox();
+void LeaveSandbox();
+
 // A new, empty folder below the sandbox for one test.
 std::filesystem::path FreshFolder(const std::string& name);
 

@@ -1,0 +1,29 @@
+#include "app/CCarvoxApp.h"
+
+#include <QTimer>
+#include <cstdlib>
+
+#include "app/Strings.h"
+
+CCarvoxApp::CCarvoxApp(int& argc, char** argv) : QApplication(argc, argv) {
+  setApplicationName(LoadText(IDS_APP_TITLE));
+}
+
+void CCarvoxApp::ExitInstance() {
+  frame_.reset();
+  document_.reset();
+}
+
+bool CCarvoxApp::InitInstance(const SoundDriverSource* drivers) {
+  document_ = std::make_unique<CCarvoxDoc>();
+  frame_ = std::make_unique<CMainFrame>(drivers);
+  frame_->Create();
+  if (!frame_->InitDevices()) return false;
+  frame_->show();
+  frame_->setWindowTitle(LoadText(IDS_APP_TITLE));
+  // `carvox IMAGE`: the image is mounted in a free drive and opened.
+  if (arguments().size() > 1) frame_->MountImage(arguments().at(1));
+  // For tests and scripts: the window closes once start-up is done.
+  if (std::getenv("CARVOX_CLOSE_AFTER_START") != nullptr) QTimer::singleShot(0, frame_.get(), &QWidget::close);
+  return true;
+}

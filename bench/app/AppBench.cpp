@@ -1,0 +1,112 @@
+// The main window's costs on a volume of SAMPLES samples (200 by default): the block
+// reads and time of listing it in the item view against the same reads through the
+// volume reader alone, and the time of exporting it from the window against
+// `carvox-cli export`. Prints; asserts nothing.
+#include <QApplication>
+#include <QFileDialog>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <ostream>
+
+#include "akai/ImageFileSource.h"
+#include "app/CContentsView.h"
+#include "app/CItemView.h"
+#include "app/CMainFrame.h"
+#include "bench/BenchMeasures.h"
+#include "tests/akai/reader/SourceDoubles.h"
+#include "tools/akaiimage/AkaiHeaderWriter.h"
+#include "tools/akaiimage/AkaiImageBuilder.h"
+#include "tools/cli/ExportCommand.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// One volume "SAMPLES" of `count` S1000 samples of 20,000 words each.
+akaiimage::DiscDescription SampleVolume(int count) {
+  akaiimage::VolumeEntry volume{.name = "SAMPLES"};
+  for (int i = 0; i < count; ++i) {
+    akaiimage::SampleDescription sample;
+    sample.name = "TONE " + std::to_string(i);
+    sample.words.assign(20000, static_cast<int16_t>(i * 100));
+    akaiimage::FileEntry file;
+    file.name = sample.name;
+    file.data = akaiimage::WriteSampleFile(sample);
+    volume.files.push_back(file);
+  }
+  akaiimage::DiscDescription disc;
+  disc.partitions.push_back({static_cast<uint16_t>(count * 5 + 10), {volume}});
+  return disc;
+}
+
+// The window's export of every row into `folder`, the browser answered at once.
+void ExportFromWindow(CMainFrame& frame, const fs::path& folder) {
+  fs::create_directories(folder);  // the browser opens only folders that exist
+  frame.GetItemView()->selectAll();
+  QTimer::singleShot(0, [folder] {
+    auto* browser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    browser->setDirectory(QString::fromStdString(folder.string()));
+    static_cast<QDialog*>(browser)->accept();
+  });
+  frame.ExportSelection();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication application(argc, argv);
+  const int samples = argc > 1 ? std::atoi(argv[1]) : 200;
+  const fs::path work = fs::temp_directory_path() / "carvox-app-bench";
+  fs::remove_all(work);
+  fs::create_directories(work);
+  // The window's settings go to a machine of the benchmark's own, not the user's.
+  setenv("CARVOX_MACHINE", (work / "machine").c_str(), 1);
+  const fs::path image = work / "samples.img";
+  akaiimage::WriteImage(SampleVolume(samples), image);
+
+  ImageFileSource file(image);
+  testsupport::CountingSource counting(file);
+  int status = 0;
+  {
+    CMainFrame frame;
+    frame.Create();
+    frame.AttachDisc(counting);
+    frame.OnRefresh();
+    counting.Forget();
+    const double listSeconds = bench::Seconds([&] { frame.GetItemView()->ListVolume(0, 0); });
+    const size_t listReads = counting.requests().size();
+
+    AkaiVolumeReader reader(counting);
+    reader.ReadPartitions();
+    reader.ReadVolumes(0);
+    counting.Forget();
+    const double readerSeconds = bench::Seconds([&] {
+      reader.ReadFiles(0, 0);
+      for (int f = 0; f < reader.files().Count(); ++f) reader.LoadSample(0, 0, reader.files().At(f)->name, false);
+    });
+    std::printf("ListVolume of %d samples: %zu block reads (goal: %d); %.4f s, reader alone %.4f s: %.2fx (goal: at most 1.5x)\n",
+                samples, listReads, samples + 1, listSeconds, readerSeconds, listSeconds / readerSeconds);
+
+    // Each export is taken three times, alternately, and the best time counts (the
+    // window's includes its folder browser).
+    frame.GetContentsView()->topLevelItem(0)->setSelected(true);
+    std::ostream discard(nullptr);
+    double windowSeconds = 1e9;
+    double cliSeconds = 1e9;
+    for (int round = 0; round < 3; ++round) {
+      windowSeconds = std::min(windowSeconds, bench::Seconds([&] { ExportFromWindow(frame, work / "window"); }));
+      cliSeconds = std::min(cliSeconds, bench::Seconds([&] {
+        status = cli::RunExport({.image = image, .outputDir = work / "cli", .partition = "A", .volumeIndex = 0},
+                                discard, discard);
+      }));
+    }
+    std::printf("export of the volume: window %.3f s, carvox-cli export %.3f s: %.2fx (goal: at most 1.1x)\n",
+                windowSeconds, cliSeconds, windowSeconds / cliSeconds);
+  }
+  fs::remove_all(work);
+  return status;
+}

@@ -1,0 +1,73 @@
+#pragma once
+// What the main program's tests share: the settings key, a fixed list of sound
+// drivers, and modal dialogs worked from inside their own event loop.
+
+#include <QApplication>
+#include <QTimer>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/Settings.h"
+#include "platform/registry/Registry.h"
+
+namespace apptest {
+
+class FixedDrivers : public SoundDriverSource {
+ public:
+  explicit FixedDrivers(std::vector<SoundDriverChoice> drivers) : drivers_(std::move(drivers)) {}
+  std::vector<SoundDriverChoice> Drivers() const override { return drivers_; }
+
+ private:
+  std::vector<SoundDriverChoice> drivers_;
+};
+
+// The primary-driver entry without GUID, then two devices.
+inline FixedDrivers TwoDevices() {
+  return FixedDrivers({{"Primary Sound Driver", false}, {"Speakers (HD Audio)", true}, {"USB Headset", true}});
+}
+
+inline void DeleteSettings() { platform::RegDeleteKeyA(platform::HKEY_LOCAL_MACHINE, kSettingsKey); }
+
+// Stores `size` bytes of `data` as value `name` of `type` under the settings key.
+inline void StoreValue(const char* name, platform::DWORD type, const void* data, platform::DWORD size) {
+  platform::HKEY key = nullptr;
+  platform::RegCreateKeyExA(platform::HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, platform::KEY_ALL_ACCESS,
+                            nullptr, &key, nullptr);
+  platform::RegSetValueExA(key, name, 0, type, static_cast<const platform::BYTE*>(data), size);
+  platform::RegCloseKey(key);
+}
+
+inline void StoreDword(const char* name, platform::DWORD value) {
+  StoreValue(name, platform::REG_DWORD, &value, sizeof value);
+}
+
+// The value as stored: its type and bytes (strings without their NUL).
+struct Stored {
+  platform::DWORD type = platform::REG_NONE;
+  std::string text;
+  platform::DWORD number = 0;
+};
+
+inline Stored ReadStored(const char* name) {
+  platform::HKEY key = nullptr;
+  Stored stored;
+  if (platform::RegOpenKeyExA(platform::HKEY_LOCAL_MACHINE, kSettingsKey, 0, platform::KEY_READ, &key) != 0) {
+    return stored;
+  }
+  char data[1024] = {};
+  platform::DWORD size = sizeof data;
+  platform::RegQueryValueExA(key, name, nullptr, &stored.type, reinterpret_cast<platform::BYTE*>(data), &size);
+  platform::RegCloseKey(key);
+  if (stored.type == platform::REG_DWORD) std::memcpy(&stored.number, data, sizeof stored.number);
+  if (stored.type == platform::REG_SZ) stored.text = data;
+  return stored;
+}
+
+// Runs `whileOpen` once the next modal window's event loop runs (the window is then
+// QApplication::activeModalWidget()).
+inline void WhenModal(std::function<void(QWidget*)> whileOpen) {
+  QTimer::singleShot(0, [whileOpen] { whileOpen(QApplication::activeModalWidget()); });
+}
+
+}  // namespace apptest
