@@ -45,7 +45,8 @@ void ExpectContains(const json& expected, const json& actual, const std::string&
 
 TEST(ListCommand, ReferenceImagesListAsTheirListingFiles) {
   const fs::path folder = testsupport::TestDataDir() / "akai";
-  for (const char* name : {"akaiutil-s1000.img", "akaiutil-s3000.img", "builder-demo.iso"}) {
+  for (const char* name : {"akaiutil-s1000.img", "akaiutil-s3000.img", "builder-demo.iso", "frag-s1000.img",
+                           "holes.img", "stereo.img"}) {
     SCOPED_TRACE(name);
     const ListRun run = List(folder / name, true);
     ASSERT_EQ(run.status, 0) << run.err;
@@ -92,6 +93,16 @@ TEST(ListCommand, TextNamesPartitionsVolumesAndFiles) {
                            "S3000 sample", "Partition C: start block 150, 200 blocks\n  (no volumes)\n"}) {
     EXPECT_NE(run.out.find(line), std::string::npos) << line << "\nin:\n" << run.out;
   }
+}
+
+TEST(ListCommand, CdLabelLeadsTheListing) {
+  DiscDescription disc = DrumDisc();
+  disc.realHeaders = true;
+  disc.partitions[0].cdLabel = "SOUNDS 1";
+  const fs::path image = testsupport::BuildImage(disc);
+  EXPECT_EQ(List(image, false).out.rfind("Label: SOUNDS 1\nPartition A:", 0), 0u);
+  EXPECT_EQ(json::parse(List(image, true).out)["label"], "SOUNDS 1");
+  EXPECT_FALSE(json::parse(List(testsupport::BuildImage(DrumDisc(), "plain"), true).out).contains("label"));
 }
 
 TEST(ListCommand, LettersRunOnPastZ) {
