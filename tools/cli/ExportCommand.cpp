@@ -318,7 +318,7 @@ int RunExport(const ExportOptions& options, std::ostream& out, std::ostream& err
 void AddExportCommand(CLI::App& app, int& exitStatus) {
   auto options = std::make_shared<ExportOptions>();
   CLI::App* command = app.add_subcommand("export", "Write a volume's samples as WAV files and its programs as SoundFont banks");
-  command->add_option("IMAGE", options->image, "Disc image (raw 2048-byte sectors)")->required();
+  command->add_option("IMAGE", options->image, "Disc image: 2048-byte or raw 2352-byte sectors (.iso, .img, .bin) or a .cue sheet")->required();
   command->add_option("-o,--output", options->outputDir, "Folder to write into (created when missing)")->required();
   auto volume = std::make_shared<VolumeOptions>(*command, options->partition);
   command->add_flag("--all", options->all, "Every volume of every partition, one folder each")
