@@ -7,6 +7,7 @@ CARVOX_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev
   libsndfile1-dev libfluidsynth-dev fluidsynth
+  clang-14 libclang-rt-14-dev
 )
 
 # Installs the packages that are not installed yet (apt-get needs root).
