@@ -1,10 +1,9 @@
-#include "tools/cli/ExportNames.h"
+#include "export/ExportNames.h"
 
 #include <algorithm>
 #include <cctype>
 #include <set>
 
-namespace cli {
 namespace {
 
 std::string Lower(std::string text) {
@@ -46,5 +45,3 @@ std::vector<std::string> VolumeFolderNames(const std::vector<std::string>& volum
   }
   return folders;
 }
-
-}  // namespace cli

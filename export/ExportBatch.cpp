@@ -1,0 +1,144 @@
+#include "export/ExportBatch.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <set>
+#include <stdexcept>
+#include <utility>
+
+#include "audio/WavFile.h"
+#include "export/ExportNames.h"
+#include "export/SoundBankBuilder.h"
+
+namespace fs = std::filesystem;
+
+std::vector<ExportItem> ExportItems(const AkaiVolumeReader& reader, bool withPrograms) {
+  std::vector<ExportItem> items;
+  std::set<std::pair<bool, std::string>> seen;
+  const ChainedList<AkaiFile>& files = reader.files();
+  for (int f = 0; f < files.Count(); ++f) {
+    const AkaiFile& file = *files.At(f);
+    const bool program = file.kind == S1000Program || file.kind == S3000Program;
+    if ((program && !withPrograms) || !seen.insert({program, file.name}).second) continue;
+    items.push_back({file.name, program, file.length, file.startBlock});
+  }
+  return items;
+}
+
+int ItemCount(const std::vector<ExportVolume>& volumes) {
+  int total = 0;
+  for (const ExportVolume& volume : volumes) total += static_cast<int>(volume.items.size());
+  return total;
+}
+
+void PrepareOutputFolder(const fs::path& folder) {
+  const std::string failure = "cannot use the output folder " + folder.string() + ": ";
+  std::error_code error;
+  if (fs::exists(folder, error) && !fs::is_directory(folder, error)) {
+    throw std::runtime_error(failure + "it is a file, not a folder");
+  }
+  fs::create_directories(folder, error);
+  if (error) throw std::runtime_error(failure + "it cannot be created (" + error.message() + ")");
+  if (access(folder.c_str(), W_OK | X_OK) != 0) {
+    throw std::runtime_error(failure + "it cannot be written (" + std::strerror(errno) + ")");
+  }
+}
+
+ExportVolume ExportBatch::PlanVolume(uint16_t partition, uint16_t volume, std::string label, fs::path folder) {
+  disc_.ReadFiles(partition, volume);
+  return {partition, volume, std::move(label), std::move(folder), ExportItems(disc_.reader(), settings_.withPrograms)};
+}
+
+std::vector<ExportVolume> ExportBatch::PlanAllVolumes(const fs::path& root) {
+  for (const std::string& unreadable : disc_.UnreadablePartitions()) Fail(ExportLoss::Partition, unreadable);
+  std::vector<ExportVolume> volumes;
+  const int partitions = disc_.reader().partitions().Count();
+  for (int p = 0; p < partitions; ++p) PlanPartition(static_cast<uint16_t>(p), root, volumes);
+  return volumes;
+}
+
+// Adds the readable volumes of the partition; a volume list or directory that cannot
+// be read is reported and counted.
+void ExportBatch::PlanPartition(uint16_t partition, const fs::path& root, std::vector<ExportVolume>& volumes) {
+  try {
+    disc_.ReadVolumes(partition);
+  } catch (const std::exception& error) {
+    Fail(ExportLoss::Partition, error.what());
+    return;
+  }
+  const ChainedList<AkaiVolume>& list = disc_.reader().volumes();
+  std::vector<std::string> names;
+  for (int v = 0; v < list.Count(); ++v) names.push_back(list.At(v)->name);
+  const std::vector<std::string> folders = VolumeFolderNames(names);
+  const fs::path partitionFolder = root / PartitionFolderName(partition);
+  const std::string letter(1, static_cast<char>('A' + partition));
+  for (size_t v = 0; v < names.size(); ++v) {
+    try {
+      volumes.push_back(PlanVolume(partition, static_cast<uint16_t>(v), letter + "/" + names[v], partitionFolder / folders[v]));
+    } catch (const std::exception& error) {
+      Fail(ExportLoss::Volume, error.what());
+    }
+  }
+}
+
+void ExportBatch::Export(const std::vector<ExportVolume>& volumes) {
+  for (const ExportVolume& volume : volumes) ExportOneVolume(volume);
+}
+
+void ExportBatch::ExportOneVolume(const ExportVolume& volume) {
+  std::error_code error;
+  fs::create_directories(volume.folder, error);
+  if (error) {
+    Fail(ExportLoss::Volume, "volume " + volume.label + ": cannot create the folder " + volume.folder.string() + ": " +
+                                 error.message());
+    return;
+  }
+  ++counts_.volumes;
+  for (const ExportItem& item : volume.items) {
+    report_.ItemStarted(volume, item);
+    if (item.program) {
+      ExportProgram(volume, item);
+    } else {
+      ExportSample(volume, item);
+    }
+  }
+}
+
+void ExportBatch::ExportSample(const ExportVolume& volume, const ExportItem& item) {
+  AkaiVolumeReader& reader = disc_.reader();
+  try {
+    reader.LoadSample(volume.partition, volume.volume, item.name.c_str(), true);
+  } catch (...) {
+    ++counts_.failedItems;
+    report_.SampleNotLoaded(volume, item, std::current_exception());
+    return;
+  }
+  const fs::path path = volume.folder / (ExportBaseName(item.name) + ".wav");
+  if (!WriteWavFile(reader.sample(), path, settings_.normalize)) {
+    ++counts_.failedItems;
+    report_.NotWritten(volume, item, path);
+    return;
+  }
+  ++counts_.samples;
+  report_.Wrote(path);
+}
+
+void ExportBatch::ExportProgram(const ExportVolume& volume, const ExportItem& item) {
+  SoundBankBuilder& builder = report_.BankBuilder();
+  ProgressBar* progress = report_.BankStarting(volume, item);
+  const fs::path path = volume.folder / (ExportBaseName(item.name) + ".sf2");
+  if (builder.BuildSoundBank(disc_.reader(), volume.partition, volume.volume, item.name.c_str(), path, progress) != 1) {
+    ++counts_.failedItems;
+    report_.NotWritten(volume, item, path);
+    return;
+  }
+  ++counts_.banks;
+  report_.Wrote(path);
+}
+
+void ExportBatch::Fail(ExportLoss what, const std::string& text) {
+  ++(what == ExportLoss::Volume ? counts_.failedVolumes : counts_.failedPartitions);
+  report_.Failed(what, text);
+}

@@ -1,0 +1,133 @@
+#pragma once
+// The export batch that every front end runs: which items of which volumes go into
+// which folders (planning), the export of each item (a sample as a WAV file, a program
+// as a SoundFont bank) and the count of what was written and what failed. A failing
+// item never stops the run. Front ends word and show what happens through an
+// ExportReport.
+
+#include <cstdint>
+#include <exception>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "akai/AkaiVolumeReader.h"
+#include "export/ExportFeedback.h"
+
+class SoundBankBuilder;
+
+struct ExportItem {
+  std::string name;  // as the directory lists it: the reader's lookups use it as it is
+  bool program = false;
+  uint32_t size = 0;   // bytes
+  uint16_t start = 0;  // first block, relative to the partition
+};
+
+// One volume to export and the folder its files go to.
+struct ExportVolume {
+  uint16_t partition = 0;
+  uint16_t volume = 0;
+  std::string label;  // "A/NAME"
+  std::filesystem::path folder;
+  std::vector<ExportItem> items;
+};
+
+struct ExportCounts {
+  int samples = 0;
+  int banks = 0;
+  int volumes = 0;  // whose folder was made
+  int failedItems = 0;
+  int failedVolumes = 0;
+  int failedPartitions = 0;
+
+  bool AnyFailed() const { return failedItems + failedVolumes + failedPartitions > 0; }
+};
+
+// What a failure leaves out of the run, counted apart.
+enum class ExportLoss { Volume, Partition };
+
+// The disc a batch reads: the volume reader and the structure reads that planning
+// makes. A front end that explains failures in its own words overrides the reads and
+// throws std::exception whose what() names what failed.
+class ExportDisc {
+ public:
+  explicit ExportDisc(AkaiVolumeReader& reader) : reader_(reader) {}
+  virtual ~ExportDisc() = default;
+  ExportDisc(const ExportDisc&) = delete;
+  ExportDisc& operator=(const ExportDisc&) = delete;
+
+  AkaiVolumeReader& reader() const { return reader_; }
+  virtual void ReadVolumes(uint16_t partition) { reader_.ReadVolumes(partition); }
+  virtual void ReadFiles(uint16_t partition, uint16_t volume) { reader_.ReadFiles(partition, volume); }
+  // The partitions of the disc's table that the reader left out, each worded as a
+  // failure; planning the whole disc reports them first.
+  virtual std::vector<std::string> UnreadablePartitions() const { return {}; }
+
+ private:
+  AkaiVolumeReader& reader_;
+};
+
+// What a front end hears from a batch, and the bank builder it lends it.
+class ExportReport {
+ public:
+  virtual ~ExportReport() = default;
+  // The builder for the banks, asked for at the first program only, so that a run
+  // without programs never needs the SoundFont engine.
+  virtual SoundBankBuilder& BankBuilder() = 0;
+  virtual void ItemStarted(const ExportVolume& /*volume*/, const ExportItem& /*item*/) {}
+  // A bank is about to be built: the progress bar the builder drives, or null.
+  virtual ProgressBar* BankStarting(const ExportVolume& /*volume*/, const ExportItem& /*item*/) { return nullptr; }
+  virtual void Wrote(const std::filesystem::path& /*path*/) {}
+  // The failures; the batch counts each and goes on.
+  virtual void SampleNotLoaded(const ExportVolume& volume, const ExportItem& item, const std::exception_ptr& failure) = 0;
+  // WriteWavFile or the bank builder refused the file (each has shown its own reason).
+  virtual void NotWritten(const ExportVolume& volume, const ExportItem& item, const std::filesystem::path& path) = 0;
+  virtual void Failed(ExportLoss what, const std::string& text) = 0;
+};
+
+struct ExportSettings {
+  bool normalize = false;     // WAV files hold peak-normalized copies
+  bool withPrograms = true;   // false: programs are left out of the plan
+};
+
+class ExportBatch {
+ public:
+  ExportBatch(ExportDisc& disc, ExportReport& report, ExportSettings settings)
+      : disc_(disc), report_(report), settings_(settings) {}
+
+  // Reads the volume's directory and plans its items into `folder`. Throws what the
+  // disc's ReadFiles throws.
+  ExportVolume PlanVolume(uint16_t partition, uint16_t volume, std::string label, std::filesystem::path folder);
+  // Every volume of every partition, each in its own folder below `root`
+  // (PartitionFolderName / VolumeFolderNames). What cannot be read is reported and
+  // counted, and the rest of the disc is still planned.
+  std::vector<ExportVolume> PlanAllVolumes(const std::filesystem::path& root);
+
+  // Exports the planned volumes, item by item, in order.
+  void Export(const std::vector<ExportVolume>& volumes);
+
+  const ExportCounts& counts() const { return counts_; }
+
+ private:
+  void PlanPartition(uint16_t partition, const std::filesystem::path& root, std::vector<ExportVolume>& volumes);
+  void ExportOneVolume(const ExportVolume& volume);
+  void ExportSample(const ExportVolume& volume, const ExportItem& item);
+  void ExportProgram(const ExportVolume& volume, const ExportItem& item);
+  void Fail(ExportLoss what, const std::string& text);
+
+  ExportDisc& disc_;
+  ExportReport& report_;
+  ExportSettings settings_;
+  ExportCounts counts_;
+};
+
+// The items of the directory `reader` holds, in directory order. A name listed twice is
+// planned once: the reader's lookups find the first entry of a name anyway.
+std::vector<ExportItem> ExportItems(const AkaiVolumeReader& reader, bool withPrograms);
+
+int ItemCount(const std::vector<ExportVolume>& volumes);
+
+// Makes the output folder and checks that files can be made in it, so that a folder
+// that cannot be used fails a run once, not once per item. Throws std::runtime_error
+// ("cannot use the output folder DIR: it is a file, not a folder").
+void PrepareOutputFolder(const std::filesystem::path& folder);
