@@ -23,6 +23,7 @@ constexpr int kHeaderVolumes = 100;
 constexpr uint32_t kTagsBlock = 2;
 constexpr size_t kTagsOffset = 0x4600 - 2 * 8192;
 constexpr uint32_t kCdInfoBlock = 3;
+constexpr uint32_t kCdInfoBlocks = 3;
 constexpr size_t kCdLabelOffset = 202;
 
 constexpr size_t kDirectoryEntrySize = 24;
@@ -212,11 +213,17 @@ bool AkaiVolumeReader::ReadCdLabel(uint16_t partition, char (&label)[13]) {
   try {
     ReadBlock(uint32_t{part.startBlock} + kTagsBlock);
     if (std::memcmp(blockBuffer_.get() + kTagsOffset, "TAGS", 4) != 0) return false;
+    // S3000 hard disks carry "TAGS" too, but their blocks 3..5 hold files: CD-ROM
+    // information is there only where a header's FAT marks them as system blocks.
+    ReadBlock(part.startBlock);
+    PartitionFat fat;
+    fat.Load(blockBuffer_.get(), part.startBlock, part.sizeBlocks);
+    if (fat.present() && !fat.SystemBlocks(kCdInfoBlock, kCdInfoBlocks)) return false;
     ReadBlock(uint32_t{part.startBlock} + kCdInfoBlock);
   } catch (const CDReaderException&) {
     return false;
   }
-  return ConvertAkaiName(blockBuffer_.get() + kCdLabelOffset, label);
+  return ConvertAkaiName(blockBuffer_.get() + kCdLabelOffset, label) && label[0] != '\0';
 }
 
 void AkaiVolumeReader::ReadProgramBlocks(uint32_t firstBlock, uint32_t count, uint16_t partitionStart) {

@@ -36,6 +36,13 @@ void PartitionFat::Load(const uint8_t* firstBlock, uint32_t partitionStart, uint
   present_ = limit_ >= kHeaderBlocks && (marked || patterned);
 }
 
+bool PartitionFat::SystemBlocks(uint32_t first, uint32_t count) const {
+  for (uint32_t b = first; b < first + count; ++b) {
+    if (b >= limit_ || b >= kWordsInFirstBlock || ReadU16(header_.get() + kFatOffset + 2 * b) != kSystem) return false;
+  }
+  return true;
+}
+
 uint16_t PartitionFat::Word(uint32_t block, SectorSource& source) {
   if (block >= kWordsInFirstBlock && !restLoaded_) {
     constexpr uint32_t kSectorsPerBlock = kBlockSize / SectorSource::kSectorSize;

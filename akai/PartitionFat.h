@@ -29,6 +29,9 @@ class PartitionFat {
   void Load(const uint8_t* firstBlock, uint32_t partitionStart, uint16_t sizeBlocks);
 
   bool present() const { return present_; }
+  // Whether blocks first .. first + count - 1 are all marked as system blocks (all lie
+  // in the header's first block).
+  bool SystemBlocks(uint32_t first, uint32_t count) const;
 
   // The blocks of a file of `blockCount` blocks from `startBlock`, when its chain is
   // sound: every link inside the partition, no block twice, kEndOfFile after exactly
