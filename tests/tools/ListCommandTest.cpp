@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/tools/CliTestSupport.h"
+#include "tools/akaiimage/RawSectorImage.h"
 #include "tools/cli/ExportCommand.h"
 #include "tools/cli/ListCommand.h"
 
@@ -103,6 +104,17 @@ TEST(ListCommand, CdLabelLeadsTheListing) {
   EXPECT_EQ(List(image, false).out.rfind("Label: SOUNDS 1\nPartition A:", 0), 0u);
   EXPECT_EQ(json::parse(List(image, true).out)["label"], "SOUNDS 1");
   EXPECT_FALSE(json::parse(List(testsupport::BuildImage(DrumDisc(), "plain"), true).out).contains("label"));
+}
+
+TEST(ListCommand, RawAndCueCopiesListAsTheImage) {
+  DiscDescription disc = DrumDisc();
+  disc.realHeaders = true;
+  const fs::path image = testsupport::BuildImage(disc, "copied");
+  akaiimage::WriteRawSectorImage(image, image.parent_path() / "copy.bin", akaiimage::RawSectorMode::Mode2Form1);
+  std::ofstream(image.parent_path() / "copy.cue") << akaiimage::CueSheet("copy.bin", akaiimage::RawSectorMode::Mode2Form1);
+  const std::string expected = List(image, true).out;
+  EXPECT_EQ(List(image.parent_path() / "copy.cue", true).out, expected);
+  EXPECT_EQ(List(image.parent_path() / "copy.bin", true).out, expected);
 }
 
 TEST(ListCommand, LettersRunOnPastZ) {
