@@ -222,7 +222,11 @@ void AkaiVolumeReader::LoadSample(uint16_t partition, uint16_t volume, const cha
   // At least the first block, also for an empty file, so that the header fields can be
   // looked at (and the file rejected by its length).
   const uint32_t blocks = withData ? std::max<uint32_t>(1, BlocksOf(file.length)) : 1;
-  ReadContiguousBlocks(uint32_t{part.startBlock} + file.startBlock, blocks);
+  if (withData) {
+    ReadFileBlocks(file, blocks, part.startBlock, false);
+  } else {
+    ReadContiguousBlocks(uint32_t{part.startBlock} + file.startBlock, blocks);
+  }
 
   const uint8_t* buffer = fileBuffer_.get();
   const uint32_t headerSize = akaiheaders::SampleHeaderSize(file.kind, buffer, file.length);
@@ -237,7 +241,9 @@ void AkaiVolumeReader::LoadProgram(uint16_t partition, uint16_t volume, const ch
   const uint32_t headerSize = file.kind == S3000Program ? akaiheaders::kS3000ProgramHeaderSize
                                                        : akaiheaders::kS1000HeaderSize;
   const uint32_t blocks = BlocksOf(file.length);
-  ReadProgramBlocks(uint32_t{part.startBlock} + file.startBlock, blocks, part.startBlock);
-  akaiheaders::DecodeProgram(fileBuffer_.get(), blocks * kBlockSize, headerSize, file.length,
-                             program_);
+  ReadFileBlocks(file, blocks, part.startBlock, true);
+  // Keygroups come only from the file's own bytes: the rest of its last block belongs
+  // to no one and may hold another file's stale bytes.
+  akaiheaders::DecodeProgram(fileBuffer_.get(), std::min(blocks * kBlockSize, file.length), headerSize,
+                             file.length, program_);
 }

@@ -17,6 +17,14 @@ constexpr uint32_t kBlocksPerRequest = 6;
 constexpr size_t kVolumeListOffset = 202;
 constexpr size_t kVolumeEntrySize = 16;
 constexpr int kMaxVolumes = 128;
+constexpr int kHeaderVolumes = 100;
+
+// CD-ROM information: "TAGS" in the header's third block, the label in block 3.
+constexpr uint32_t kTagsBlock = 2;
+constexpr size_t kTagsOffset = 0x4600 - 2 * 8192;
+constexpr uint32_t kCdInfoBlock = 3;
+constexpr uint32_t kCdInfoBlocks = 3;
+constexpr size_t kCdLabelOffset = 202;
 
 constexpr size_t kDirectoryEntrySize = 24;
 
@@ -99,14 +107,20 @@ void AkaiVolumeReader::ReadPartitions() {
 
 void AkaiVolumeReader::ReadVolumes(uint16_t partition) {
   volumes_.Clear();
+  fat_.Clear();
   if (partitions_.Count() == 0) ReadPartitions();
   if (currentPartition_ != partition) currentVolume_ = -1;
   currentPartition_ = partition;
   const AkaiPartition& part = *partitions_.At(partition);
   ReadBlock(part.startBlock);
-  for (int i = 0; i < kMaxVolumes; ++i) {
+  fat_.Load(blockBuffer_.get(), part.startBlock, part.sizeBlocks);
+  // A real header holds 100 entries before its FAT, and an inactive entry has type
+  // byte 0 whatever its load number; without a header the list may run to 128.
+  const int entries = fat_.present() ? kHeaderVolumes : kMaxVolumes;
+  for (int i = 0; i < entries; ++i) {
     const uint8_t* entry = blockBuffer_.get() + kVolumeListOffset + i * kVolumeEntrySize;
-    if (ReadU16(entry + 12) == 0) break;
+    const bool inactive = fat_.present() ? entry[12] == 0 : ReadU16(entry + 12) == 0;
+    if (inactive) continue;  // deleted volumes can lie between active ones
     auto volume = std::make_unique<AkaiVolume>();
     if (!ConvertAkaiName(entry, volume->name)) {
       volumes_.Clear();
@@ -124,10 +138,19 @@ void AkaiVolumeReader::ReadFiles(uint16_t partition, uint16_t volume) {
   currentVolume_ = volume;
   const AkaiPartition& part = *partitions_.At(partition);
   const AkaiVolume& vol = *volumes_.At(volume);
+  const PartitionFat::DirectoryExtent extent = fat_.Directory(vol.dirBlock, source_);
+  // The entries form one array over the directory's one or two blocks.
+  std::vector<uint8_t> directory((extent.secondBlock ? 2U : 1U) * size_t{kBlockSize});
   ReadBlock(uint32_t{part.startBlock} + vol.dirBlock);
-  for (size_t offset = 0; offset + kDirectoryEntrySize <= kBlockSize; offset += kDirectoryEntrySize) {
-    const uint8_t* entry = blockBuffer_.get() + offset;
-    if (ReadU16(entry + 22) == 0) break;
+  std::memcpy(directory.data(), blockBuffer_.get(), kBlockSize);
+  if (extent.secondBlock) {
+    ReadBlock(uint32_t{part.startBlock} + *extent.secondBlock);
+    std::memcpy(directory.data() + kBlockSize, blockBuffer_.get(), kBlockSize);
+  }
+  for (uint32_t i = 0; i < extent.entries; ++i) {
+    const uint8_t* entry = directory.data() + size_t{i} * kDirectoryEntrySize;
+    // Free entries can lie anywhere between used ones.
+    if (entry[16] == 0 || ReadU16(entry + 22) == 0) continue;
     uint8_t type = entry[16];
     bool s3000Form = false;
     if (!ClassifyFileType(type, s3000Form) || (type != 'p' && type != 's')) continue;
@@ -147,11 +170,8 @@ void AkaiVolumeReader::ReadFiles(uint16_t partition, uint16_t volume) {
   }
 }
 
-void AkaiVolumeReader::ReadContiguousBlocks(uint32_t firstBlock, uint32_t count) {
-  fileBuffer_.reset();
-  fileBuffer_ = std::make_unique_for_overwrite<uint8_t[]>(size_t{count} * kBlockSize);
+void AkaiVolumeReader::ReadRun(uint32_t firstBlock, uint32_t count, uint8_t* target) {
   uint32_t lba = firstBlock * kSectorsPerBlock;
-  uint8_t* target = fileBuffer_.get();
   for (uint32_t group = 0; group < count / kBlocksPerRequest; ++group) {
     source_.ReadSectors(lba, target, kBlocksPerRequest * kSectorsPerBlock);
     lba += kBlocksPerRequest * kSectorsPerBlock;
@@ -159,6 +179,54 @@ void AkaiVolumeReader::ReadContiguousBlocks(uint32_t firstBlock, uint32_t count)
   }
   const uint32_t rest = count % kBlocksPerRequest;
   if (rest != 0) source_.ReadSectors(lba, target, static_cast<uint8_t>(rest * kSectorsPerBlock));
+}
+
+void AkaiVolumeReader::ReadContiguousBlocks(uint32_t firstBlock, uint32_t count) {
+  fileBuffer_.reset();
+  fileBuffer_ = std::make_unique_for_overwrite<uint8_t[]>(size_t{count} * kBlockSize);
+  ReadRun(firstBlock, count, fileBuffer_.get());
+}
+
+void AkaiVolumeReader::ReadChainedBlocks(const std::vector<uint16_t>& blocks, uint32_t partitionStart) {
+  fileBuffer_.reset();
+  fileBuffer_ = std::make_unique_for_overwrite<uint8_t[]>(blocks.size() * kBlockSize);
+  size_t i = 0;
+  while (i < blocks.size()) {
+    size_t end = i + 1;
+    while (end < blocks.size() && blocks[end] == blocks[end - 1] + 1) ++end;
+    ReadRun(partitionStart + blocks[i], static_cast<uint32_t>(end - i), fileBuffer_.get() + i * kBlockSize);
+    i = end;
+  }
+}
+
+void AkaiVolumeReader::ReadFileBlocks(const AkaiFile& file, uint32_t blocks, uint16_t partitionStart, bool program) {
+  if (const auto chain = fat_.FileChain(file.startBlock, blocks, source_)) {
+    ReadChainedBlocks(*chain, partitionStart);
+  } else if (program) {
+    ReadProgramBlocks(uint32_t{partitionStart} + file.startBlock, blocks, partitionStart);
+  } else {
+    ReadContiguousBlocks(uint32_t{partitionStart} + file.startBlock, blocks);
+  }
+}
+
+bool AkaiVolumeReader::ReadCdLabel(uint16_t partition, char (&label)[13]) {
+  const AkaiPartition& part = *partitions_.At(partition);
+  // The label is optional: blocks that cannot be read mean none, without a prompt.
+  QuietScope quiet(source_);
+  try {
+    ReadBlock(uint32_t{part.startBlock} + kTagsBlock);
+    if (std::memcmp(blockBuffer_.get() + kTagsOffset, "TAGS", 4) != 0) return false;
+    // S3000 hard disks carry "TAGS" too, but their blocks 3..5 hold files: CD-ROM
+    // information is there only where a header's FAT marks them as system blocks.
+    ReadBlock(part.startBlock);
+    PartitionFat fat;
+    fat.Load(blockBuffer_.get(), part.startBlock, part.sizeBlocks);
+    if (fat.present() && !fat.SystemBlocks(kCdInfoBlock, kCdInfoBlocks)) return false;
+    ReadBlock(uint32_t{part.startBlock} + kCdInfoBlock);
+  } catch (const CDReaderException&) {
+    return false;
+  }
+  return ConvertAkaiName(blockBuffer_.get() + kCdLabelOffset, label) && label[0] != '\0';
 }
 
 void AkaiVolumeReader::ReadProgramBlocks(uint32_t firstBlock, uint32_t count, uint16_t partitionStart) {

@@ -8,6 +8,7 @@
 
 #include "akai/AkaiException.h"
 #include "akai/AkaiRecords.h"
+#include "akai/PartitionFat.h"
 #include "akai/SectorSource.h"
 #include "common/ChainedList.h"
 
@@ -34,6 +35,9 @@ class AkaiVolumeReader {
   void ReadVolumes(uint16_t partition);
   void ReadFiles(uint16_t partition, uint16_t volume);
   void ReadContiguousBlocks(uint32_t firstBlock, uint32_t count);
+  // Replaces the file buffer with the listed blocks (relative to `partitionStart`) in
+  // order; runs of consecutive blocks go to the drive as contiguous reads do.
+  void ReadChainedBlocks(const std::vector<uint16_t>& blocks, uint32_t partitionStart);
   void ReadProgramBlocks(uint32_t firstBlock, uint32_t count, uint16_t partitionStart);
   int FileAtBlock(uint32_t block) const;
   uint16_t NextFreeBlock(uint16_t block) const;
@@ -41,6 +45,11 @@ class AkaiVolumeReader {
 
   void LoadSample(uint16_t partition, uint16_t volume, const char* name, bool withData);
   void LoadProgram(uint16_t partition, uint16_t volume, const char* name);
+
+  // The label of a CD-ROM partition ("TAGS" in its header, the label in its CD-ROM
+  // information block), converted and trimmed; false when the partition carries none
+  // or its blocks cannot be read (they are read quietly).
+  bool ReadCdLabel(uint16_t partition, char (&label)[13]);
 
   const ChainedList<AkaiPartition>& partitions() const { return partitions_; }
   // The entries of the table that the last ReadPartitions left out, in table order.
@@ -66,6 +75,12 @@ class AkaiVolumeReader {
   AkaiProgram program_;
   std::unique_ptr<uint8_t[]> blockBuffer_;
   std::vector<SkippedPartition> skipped_;
+
+  // The FAT of the partition whose volume list was read last (currentPartition).
+  PartitionFat fat_;
+
+  void ReadRun(uint32_t firstBlock, uint32_t count, uint8_t* target);
+  void ReadFileBlocks(const AkaiFile& file, uint32_t blocks, uint16_t partitionStart, bool program);
 
   struct BlockRange;
   std::vector<BlockRange> FileRanges() const;

@@ -1,14 +1,17 @@
 #pragma once
-// A SectorSource over a raw disc image file (2048-byte sectors from byte 0, as in .iso
-// and .img files). Reads go straight to the file with pread; nothing is cached.
+// A SectorSource over a disc image file: 2048-byte sectors from byte 0 (.iso, .img),
+// raw 2352-byte sectors (found by their sync pattern), or a cue sheet naming its data
+// file (platform/discimage). Reads go straight to the file; nothing is cached.
 
 #include <cstdint>
 #include <filesystem>
 #include <stdexcept>
 
 #include "akai/SectorSource.h"
+#include "platform/discimage/DiscImage.h"
 
-// The image file could not be opened (missing, unreadable, a folder).
+// The image file could not be opened (missing, unreadable, a folder, a cue sheet
+// that names no usable data track or a missing data file).
 class ImageOpenError : public std::runtime_error {
  public:
   ImageOpenError(const std::filesystem::path& path, const std::string& reason);
@@ -26,7 +29,6 @@ class ImageFileSource : public SectorSource {
   static constexpr int32_t kReadErrorStatus = 4;
 
   explicit ImageFileSource(const std::filesystem::path& path);
-  ~ImageFileSource() override;
   ImageFileSource(const ImageFileSource&) = delete;
   ImageFileSource& operator=(const ImageFileSource&) = delete;
 
@@ -34,10 +36,12 @@ class ImageFileSource : public SectorSource {
   void ReadSectors(uint32_t lba, uint8_t* buffer, uint8_t count) override;
 
   const std::filesystem::path& path() const { return path_; }
-  uint64_t sizeBytes() const { return sizeBytes_; }
+  // The bytes of sector data the image holds (2048 per sector).
+  uint64_t sizeBytes() const { return file_.dataBytes(); }
 
  private:
+  static discimage::DiscImageFile Open(const std::filesystem::path& path);
+
   std::filesystem::path path_;
-  int fd_ = -1;
-  uint64_t sizeBytes_ = 0;
+  discimage::DiscImageFile file_;
 };

@@ -40,10 +40,21 @@ bool ReportWriteFailure() {
 
 // A sample without a rate has no sample period and plays nowhere; a sample without
 // its data has nothing to write; offsets past 2 GiB do not fit the file functions.
-bool CanBeWritten(const AkaiSample& sample) {
+bool CanBeWritten(const AkaiSample& sample, uint32_t channels) {
   if (sample.sampleRate == 0) return false;
   if (sample.sampleCount > 0 && !sample.data) return false;
-  return uint64_t{sample.sampleCount} * 2 + kWavOverheadBytes <= uint64_t{INT32_MAX};
+  return uint64_t{sample.sampleCount} * 2 * channels + kWavOverheadBytes <= uint64_t{INT32_MAX};
+}
+
+// The words of the "data" chunk: the sample's own, or frames of the sample's word
+// (left) and the right channel's word.
+std::unique_ptr<int16_t[]> Interleave(const int16_t* left, const int16_t* right, uint32_t count) {
+  auto frames = std::make_unique_for_overwrite<int16_t[]>(size_t{count} * 2);
+  for (uint32_t i = 0; i < count; ++i) {
+    frames[2 * size_t{i}] = left[i];
+    frames[2 * size_t{i} + 1] = right[i];
+  }
+  return frames;
 }
 
 // A folder of that name is never replaced by the file.
@@ -78,23 +89,34 @@ bool WriteChunk(HMMIO file, platform::FOURCC id, const void* bytes, uint32_t siz
   return platform::mmioAscend(file, &chunk, 0) == platform::MMSYSERR_NOERROR;
 }
 
-bool WriteChunks(HMMIO file, const AkaiSample& sample, const PlayLoop& loop, bool normalize) {
+bool WriteChunks(HMMIO file, const AkaiSample& sample, const int16_t* right, const PlayLoop& loop, bool normalize) {
   MMCKINFO riff;
   riff.fccType = kWave;
   if (platform::mmioCreateChunk(file, &riff, platform::MMIO_CREATERIFF) != platform::MMSYSERR_NOERROR) {
     return false;
   }
-  const PcmFormat format = PcmFormatForRate(sample.sampleRate);
+  const uint16_t channels = right != nullptr ? 2 : 1;
+  PcmFormat format = PcmFormatForRate(sample.sampleRate);
+  format.channels = channels;
+  format.blockAlign = static_cast<uint16_t>(2 * channels);
+  format.avgBytesPerSec *= channels;
   if (!WriteChunk(file, kFormatChunk, &format, sizeof format)) return false;
 
-  const uint32_t count = sample.sampleCount;
+  const uint32_t count = sample.sampleCount * channels;
   const int16_t* words = sample.data.get();
-  std::unique_ptr<int16_t[]> normalized;
+  std::unique_ptr<int16_t[]> copy;
+  if (right != nullptr && count > 0) {
+    copy = Interleave(words, right, sample.sampleCount);
+    words = copy.get();
+  }
   if (normalize && count > 0) {
-    normalized = std::make_unique_for_overwrite<int16_t[]>(count);
-    std::copy_n(words, count, normalized.get());
-    NormalizePeak(normalized.get(), count);
-    words = normalized.get();
+    if (!copy) {
+      copy = std::make_unique_for_overwrite<int16_t[]>(count);
+      std::copy_n(words, count, copy.get());
+    }
+    // One gain for both channels keeps the stereo image.
+    NormalizePeak(copy.get(), count);
+    words = copy.get();
   }
   if (!WriteChunk(file, kDataChunk, words, 2 * count)) return false;
 
@@ -112,14 +134,14 @@ bool Acceptable(const PcmFormat& format) {
 
 }  // namespace
 
-bool WriteWavFile(const AkaiSample& sample, const fs::path& path, bool normalize) {
-  if (!CanBeWritten(sample)) return ReportWriteFailure();
+bool WriteWavFile(const AkaiSample& sample, const fs::path& path, bool normalize, const int16_t* right) {
+  if (!CanBeWritten(sample, right != nullptr ? 2 : 1)) return ReportWriteFailure();
   const PlayLoop loop = FindPlayLoopInside(sample);
   if (!RemoveExisting(path)) return ReportWriteFailure();
   HMMIO file = platform::mmioOpen(
       path, platform::MMIO_CREATE | platform::MMIO_WRITE | platform::MMIO_EXCLUSIVE | platform::MMIO_ALLOCBUF);
   if (file == nullptr) return ReportWriteFailure();
-  const bool written = WriteChunks(file, sample, loop, normalize);
+  const bool written = WriteChunks(file, sample, right, loop, normalize);
   const bool closed = platform::mmioClose(file, 0) == platform::MMSYSERR_NOERROR;
   if (written && closed) return true;
   std::error_code ignored;

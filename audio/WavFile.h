@@ -18,8 +18,10 @@ inline constexpr const char* kWavWriteFailedText = "Could not write WAV file";
 // `normalize` the file holds a peak-normalized copy and the sample is left untouched.
 // On failure shows kWavWriteFailedText, leaves no partial file and returns
 // false. A sample without a rate (0 Hz) cannot be described in a WAV file and is
-// refused the same way.
-bool WriteWavFile(const AkaiSample& sample, const std::filesystem::path& path, bool normalize);
+// refused the same way. With `right` (sampleCount words) the file is stereo: the
+// sample's words are the left channel, `right` the right one, normalized together.
+bool WriteWavFile(const AkaiSample& sample, const std::filesystem::path& path, bool normalize,
+                  const int16_t* right = nullptr);
 
 // The source the playback engine streams from: either 16-bit words in memory (what
 // the play commands use) or the "data" chunk of a 16-bit PCM WAV file, read piecewise

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <algorithm>
 #include <set>
 #include <stdexcept>
 #include <utility>
@@ -96,14 +97,66 @@ void ExportBatch::ExportOneVolume(const ExportVolume& volume) {
     return;
   }
   ++counts_.volumes;
-  for (const ExportItem& item : volume.items) {
+  // Each pair is exported where its first half comes; its second half is passed over.
+  std::vector<const StereoPair*> pairAt(volume.items.size(), nullptr);
+  std::vector<bool> secondHalf(volume.items.size(), false);
+  const std::vector<StereoPair> pairs = settings_.joinStereo ? FindStereoPairs(volume.items) : std::vector<StereoPair>{};
+  for (const StereoPair& pair : pairs) {
+    pairAt[std::min(pair.left, pair.right)] = &pair;
+    secondHalf[std::max(pair.left, pair.right)] = true;
+  }
+  for (size_t i = 0; i < volume.items.size(); ++i) {
+    const ExportItem& item = volume.items[i];
+    if (secondHalf[i]) continue;
     report_.ItemStarted(volume, item);
-    if (item.program) {
+    if (pairAt[i] != nullptr) {
+      ExportStereoPair(volume, *pairAt[i]);
+    } else if (item.program) {
       ExportProgram(volume, item);
     } else {
       ExportSample(volume, item);
     }
   }
+}
+
+std::string ExportBatch::LoadPair(const ExportVolume& volume, const StereoPair& pair, std::vector<int16_t>& right) {
+  AkaiVolumeReader& reader = disc_.reader();
+  try {
+    reader.LoadSample(volume.partition, volume.volume, volume.items[pair.right].name.c_str(), true);
+    const AkaiSample& r = reader.sample();
+    right.assign(r.data.get(), r.data.get() + r.sampleCount);
+    const uint16_t rightRate = r.sampleRate;
+    reader.LoadSample(volume.partition, volume.volume, volume.items[pair.left].name.c_str(), true);
+    const AkaiSample& l = reader.sample();
+    if (l.sampleCount != right.size()) {
+      return "their lengths differ (" + std::to_string(l.sampleCount) + " and " + std::to_string(right.size()) +
+             " words)";
+    }
+    if (l.sampleRate != rightRate) {
+      return "their rates differ (" + std::to_string(l.sampleRate) + " and " + std::to_string(rightRate) + " Hz)";
+    }
+    return "";
+  } catch (...) {
+    return "a half cannot be loaded";
+  }
+}
+
+void ExportBatch::ExportStereoPair(const ExportVolume& volume, const StereoPair& pair) {
+  std::vector<int16_t> right;
+  if (const std::string why = LoadPair(volume, pair, right); !why.empty()) {
+    report_.NotJoined(volume, pair, why);
+    ExportSample(volume, volume.items[pair.left]);
+    ExportSample(volume, volume.items[pair.right]);
+    return;
+  }
+  const fs::path path = volume.folder / (ExportBaseName(pair.name) + ".wav");
+  if (!WriteWavFile(disc_.reader().sample(), path, settings_.normalize, right.data())) {
+    ++counts_.failedItems;
+    report_.NotWritten(volume, volume.items[pair.left], path);
+    return;
+  }
+  ++counts_.samples;
+  report_.Wrote(path);
 }
 
 void ExportBatch::ExportSample(const ExportVolume& volume, const ExportItem& item) {

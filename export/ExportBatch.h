@@ -13,6 +13,7 @@
 
 #include "akai/AkaiVolumeReader.h"
 #include "export/ExportFeedback.h"
+#include "export/StereoPairs.h"
 
 class SoundBankBuilder;
 
@@ -83,11 +84,16 @@ class ExportReport {
   // WriteWavFile or the bank builder refused the file (each has shown its own reason).
   virtual void NotWritten(const ExportVolume& volume, const ExportItem& item, const std::filesystem::path& path) = 0;
   virtual void Failed(ExportLoss what, const std::string& text) = 0;
+  // A "-L"/"-R" pair was not joined (`why`); its halves are exported as two files.
+  virtual void NotJoined(const ExportVolume& /*volume*/, const StereoPair& /*pair*/, const std::string& /*why*/) {}
 };
 
 struct ExportSettings {
   bool normalize = false;     // WAV files hold peak-normalized copies
   bool withPrograms = true;   // false: programs are left out of the plan
+  // "-L"/"-R" sample pairs of equal length and rate become one 2-channel WAV file,
+  // named after the pair, with the left sample's root key and loop.
+  bool joinStereo = false;
 };
 
 class ExportBatch {
@@ -112,6 +118,10 @@ class ExportBatch {
   void PlanPartition(uint16_t partition, const std::filesystem::path& root, std::vector<ExportVolume>& volumes);
   void ExportOneVolume(const ExportVolume& volume);
   void ExportSample(const ExportVolume& volume, const ExportItem& item);
+  void ExportStereoPair(const ExportVolume& volume, const StereoPair& pair);
+  // Loads the right half's words and then the left half; the reason when they do not
+  // make one stereo sample, or "" (the left is then the reader's current sample).
+  std::string LoadPair(const ExportVolume& volume, const StereoPair& pair, std::vector<int16_t>& right);
   void ExportProgram(const ExportVolume& volume, const ExportItem& item);
   void Fail(ExportLoss what, const std::string& text);
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: the normal build's, then the same tests built with
 # AddressSanitizer and UndefinedBehaviorSanitizer, where any report fails the run.
+# Among them, every fuzz target replays its corpus (tests/fuzz/corpus, TARGET_corpus).
 source "$(dirname "$0")/lib.sh"
 carvox_install_packages
 

@@ -83,7 +83,8 @@ inline int RunProgram(const std::string& arguments, const std::filesystem::path&
 struct WavContents {
   bool opened = false;
   int rate = 0;
-  std::vector<int16_t> words;
+  int channels = 0;
+  std::vector<int16_t> words;  // interleaved frames
   bool hasInstrument = false;
   int rootKey = -1;
   int loops = 0;
@@ -98,8 +99,9 @@ inline WavContents ReadWav(const std::filesystem::path& path) {
   if (file == nullptr) return wav;
   wav.opened = true;
   wav.rate = info.samplerate;
-  wav.words.resize(static_cast<size_t>(info.frames));
-  sf_read_short(file, wav.words.data(), info.frames);
+  wav.channels = info.channels;
+  wav.words.resize(static_cast<size_t>(info.frames * info.channels));
+  sf_readf_short(file, wav.words.data(), info.frames);
   SF_INSTRUMENT instrument{};
   if (sf_command(file, SFC_GET_INSTRUMENT, &instrument, sizeof instrument) == SF_TRUE) {
     wav.hasInstrument = true;

@@ -396,3 +396,62 @@ TEST(ExportCommand, ProgramExitStatuses) {
 }
 
 }  // namespace
+
+namespace {
+
+// The words of one channel of interleaved frames.
+std::vector<int16_t> Channel(const clitest::WavContents& wav, int channel) {
+  std::vector<int16_t> words;
+  for (size_t i = static_cast<size_t>(channel); i < wav.words.size(); i += static_cast<size_t>(wav.channels)) {
+    words.push_back(wav.words[i]);
+  }
+  return words;
+}
+
+// The shared image's pairs (short names padded with blanks before the ending, S1000
+// and S3000 volumes) each become one file whose channels are the halves' words.
+TEST(ExportCommand, JoinStereoWritesEachPairAsOneFile) {
+  const fs::path dir = testsupport::FreshFolder("stereo-shared");
+  const fs::path data = testsupport::TestDataDir() / "akai";
+  cli::ExportOptions options = AllVolumes(data / "stereo.img", dir);
+  options.noSf2 = true;
+  options.joinStereo = true;
+  const CliRun run = Export(options);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Entries(dir / "A" / "STEREO1"), (std::set<std::string>{"mono1a.wav", "mono1b.wav", "pad1.wav", "strings1lo.wav"}));
+  for (const auto& [file, left] : {std::pair{"A/STEREO1/pad1.wav", "A/STEREO1/PAD1      -"},
+                                   {"B/STEREO3/strings3lo.wav", "B/STEREO3/STRINGS3LO-"}}) {
+    SCOPED_TRACE(file);
+    const clitest::WavContents wav = ReadWav(dir / file);
+    ASSERT_EQ(wav.channels, 2);
+    EXPECT_EQ(Channel(wav, 0), ReadWav(data / "stereo.expect" / (std::string(left) + "L.wav")).words);
+    EXPECT_EQ(Channel(wav, 1), ReadWav(data / "stereo.expect" / (std::string(left) + "R.wav")).words);
+  }
+}
+
+TEST(ExportCommand, JoinStereoKeepsPairsThatDoNotMatchApart) {
+  SampleDescription left = Sample("FIT-L", Words(3000, 5), 44100, 48);
+  left.loops.push_back({.loopAt = 2048, .length = 1000, .time = 1});
+  DiscDescription disc;
+  disc.partitions = {PartitionEntry{60, {VolumeEntry{
+      .name = "V",
+      .files = {SampleFile(Sample("LONG-L", Words(1000, 1))), SampleFile(Sample("LONG-R", Words(999, 2))),
+                SampleFile(Sample("RATE-R", Words(500, 3), 22050)), SampleFile(Sample("RATE-L", Words(500, 4))),
+                SampleFile(left), SampleFile(Sample("FIT-R", Words(3000, 6), 44100, 50))}}}}};
+  const fs::path dir = testsupport::FreshFolder("stereo-built");
+  cli::ExportOptions options = OneVolume(testsupport::BuildImage(disc), dir, "A", "V");
+  options.joinStereo = true;
+  const CliRun run = Export(options);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Entries(dir), (std::set<std::string>{"long-l.wav", "long-r.wav", "rate-l.wav", "rate-r.wav", "fit.wav"}));
+  EXPECT_TRUE(Contains(run.err, "note: A/V/LONG: the -L and -R samples are written as two files: their lengths differ"));
+  EXPECT_TRUE(Contains(run.err, "note: A/V/RATE: the -L and -R samples are written as two files: their rates differ"));
+  // The left half gives the root key and the loop.
+  const clitest::WavContents fit = ReadWav(dir / "fit.wav");
+  EXPECT_EQ(fit.channels, 2);
+  EXPECT_EQ(fit.rootKey, 48);
+  EXPECT_EQ(fit.loopStart, 1049u);  // loop end 2048 + 1, less its length
+  EXPECT_EQ(Channel(fit, 1), Words(3000, 6));
+}
+
+}  // namespace

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/tools/CliTestSupport.h"
+#include "tools/akaiimage/RawSectorImage.h"
 #include "tools/cli/ExportCommand.h"
 #include "tools/cli/ListCommand.h"
 
@@ -45,7 +46,8 @@ void ExpectContains(const json& expected, const json& actual, const std::string&
 
 TEST(ListCommand, ReferenceImagesListAsTheirListingFiles) {
   const fs::path folder = testsupport::TestDataDir() / "akai";
-  for (const char* name : {"akaiutil-s1000.img", "akaiutil-s3000.img", "builder-demo.iso"}) {
+  for (const char* name : {"akaiutil-s1000.img", "akaiutil-s3000.img", "builder-demo.iso", "frag-s1000.img",
+                           "holes.img", "stereo.img"}) {
     SCOPED_TRACE(name);
     const ListRun run = List(folder / name, true);
     ASSERT_EQ(run.status, 0) << run.err;
@@ -92,6 +94,27 @@ TEST(ListCommand, TextNamesPartitionsVolumesAndFiles) {
                            "S3000 sample", "Partition C: start block 150, 200 blocks\n  (no volumes)\n"}) {
     EXPECT_NE(run.out.find(line), std::string::npos) << line << "\nin:\n" << run.out;
   }
+}
+
+TEST(ListCommand, CdLabelLeadsTheListing) {
+  DiscDescription disc = DrumDisc();
+  disc.realHeaders = true;
+  disc.partitions[0].cdLabel = "SOUNDS 1";
+  const fs::path image = testsupport::BuildImage(disc);
+  EXPECT_EQ(List(image, false).out.rfind("Label: SOUNDS 1\nPartition A:", 0), 0u);
+  EXPECT_EQ(json::parse(List(image, true).out)["label"], "SOUNDS 1");
+  EXPECT_FALSE(json::parse(List(testsupport::BuildImage(DrumDisc(), "plain"), true).out).contains("label"));
+}
+
+TEST(ListCommand, RawAndCueCopiesListAsTheImage) {
+  DiscDescription disc = DrumDisc();
+  disc.realHeaders = true;
+  const fs::path image = testsupport::BuildImage(disc, "copied");
+  akaiimage::WriteRawSectorImage(image, image.parent_path() / "copy.bin", akaiimage::RawSectorMode::Mode2Form1);
+  std::ofstream(image.parent_path() / "copy.cue") << akaiimage::CueSheet("copy.bin", akaiimage::RawSectorMode::Mode2Form1);
+  const std::string expected = List(image, true).out;
+  EXPECT_EQ(List(image.parent_path() / "copy.cue", true).out, expected);
+  EXPECT_EQ(List(image.parent_path() / "copy.bin", true).out, expected);
 }
 
 TEST(ListCommand, LettersRunOnPastZ) {

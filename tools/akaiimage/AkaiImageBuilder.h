@@ -7,8 +7,13 @@
 //   - one directory block per volume (24-byte entries);
 //   - file data in 8192-byte blocks.
 // Every field is written as given, so faulty discs can be described as easily as good
-// ones (raw name bytes, early directory ends, too many volumes or partitions, short
+// ones (raw name bytes, free directory entries, too many volumes or partitions, short
 // images, images beyond 65,536 blocks).
+//
+// With `realHeaders` the partitions carry the 3-block headers of real media: size
+// word, header pattern and checksum, and the FAT with the chain of every file and
+// directory (files can be stored in fragments, S3000 directories in two blocks), and
+// optionally the CD-ROM information with a label.
 //
 // Usage:
 //   akaiimage::DiscDescription disc;
@@ -60,9 +65,11 @@ struct FileEntry {
   // contiguous (a program read with the skip rule). Overrides startBlock for the data;
   // the entry's start is blocks[0] unless startBlock is given.
   std::vector<uint16_t> blocks{};
-  // Word 22 of the entry; 0 ends the directory there (the entry and all after it are
-  // still written, but a reader stops before them).
+  // Word 22 of the entry; 0 marks a free entry (as does the type byte 0).
   uint16_t inUseWord = 1;
+  // With realHeaders: the file's blocks are allocated together but chained in this
+  // many runs in reverse order, so that only a reader following the FAT reads it right.
+  uint32_t fragments = 1;
 };
 
 struct VolumeEntry {
@@ -72,14 +79,21 @@ struct VolumeEntry {
   uint16_t type = 1;
   // Directory block, relative to the partition start; allocated when not given.
   std::optional<uint16_t> dirBlock{};
-  // At most 341 entries fit in the directory block.
+  // At most 341 entries fit in one directory block, 510 in two.
   std::vector<FileEntry> files{};
+  // 2: an S3000 directory of two blocks chained in the FAT (with realHeaders).
+  uint32_t directoryBlocks = 1;
+  // The second directory block (relative); allocated when not given.
+  std::optional<uint16_t> secondDirBlock{};
 };
 
 struct PartitionEntry {
   uint16_t sizeBlocks = 0;
-  // At most 499 entries fit in the volume list area of the first block.
+  // At most 499 entries fit in the volume list area of the first block (100 with
+  // realHeaders).
   std::vector<VolumeEntry> volumes{};
+  // "TAGS" in the header and CD-ROM information in blocks 3..5 with this label.
+  std::optional<std::string> cdLabel{};
 };
 
 struct DiscDescription {
@@ -95,6 +109,8 @@ struct DiscDescription {
   // Exact image length in bytes; defaults to the end of the last partition. A shorter
   // image cuts everything behind its end (e.g. a partition's first block).
   std::optional<uint64_t> imageBytes{};
+  // Partition headers of real media with their FAT (see above).
+  bool realHeaders = false;
 };
 
 // Where the builder put things, in absolute 32-bit-or-more block numbers as well as
@@ -107,6 +123,7 @@ struct FileLayout {
 
 struct VolumeLayout {
   uint16_t dirBlock = 0;  // relative, as written to the volume list
+  std::optional<uint16_t> secondDirBlock{};
   std::vector<FileLayout> files{};
 };
 

@@ -25,6 +25,9 @@
 namespace cli {
 
 inline constexpr const char* kProgram = "carvox-cli";
+// What the subcommands say of their IMAGE argument.
+inline constexpr const char* kDiscHelp =
+    "Disc image: 2048-byte or raw 2352-byte sectors (.iso, .img, .bin), a .cue sheet, or a drive letter (D:)";
 
 // Exit statuses of the subcommands.
 enum ExitStatus : int {

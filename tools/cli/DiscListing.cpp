@@ -20,9 +20,18 @@ PartitionListing ListPartition(AkaiVolumeReader& reader, uint64_t imageBytes, ui
   return listing;
 }
 
+// A CD-ROM carries its label in every partition's CD-ROM information; the first
+// partition's is the disc's.
+std::optional<std::string> ReadLabel(AkaiVolumeReader& reader) {
+  char label[13] = {};
+  if (reader.partitions().Count() == 0 || !reader.ReadCdLabel(0, label)) return std::nullopt;
+  return std::string(label);
+}
+
 DiscListing ListPartitions(AkaiVolumeReader& reader, uint64_t imageBytes, std::vector<UnreadablePartition> unreadable) {
   DiscListing listing;
   listing.unreadable = std::move(unreadable);
+  listing.label = ReadLabel(reader);
   const int count = reader.partitions().Count();
   for (int p = 0; p < count; ++p) listing.partitions.push_back(ListPartition(reader, imageBytes, static_cast<uint16_t>(p)));
   return listing;
@@ -80,11 +89,13 @@ nlohmann::ordered_json ToJson(const DiscListing& listing) {
                           {"volumes", volumes}});
   }
   nlohmann::ordered_json result;
+  if (listing.label) result["label"] = *listing.label;
   result["partitions"] = partitions;
   return result;
 }
 
 void PrintListing(const DiscListing& listing, std::ostream& out) {
+  if (listing.label) out << "Label: " << *listing.label << "\n";
   if (listing.partitions.empty()) out << "No partitions.\n";
   for (const PartitionListing& partition : listing.partitions) {
     out << "Partition " << partition.letter << ": start block " << partition.start << ", " << partition.size

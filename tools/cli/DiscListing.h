@@ -4,6 +4,7 @@
 // `carvox-cli list` prints.
 
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -36,6 +37,8 @@ struct PartitionListing {
 };
 
 struct DiscListing {
+  // The CD label that the first partition's CD-ROM information carries, if any.
+  std::optional<std::string> label;
   std::vector<PartitionListing> partitions;
   std::vector<UnreadablePartition> unreadable;
 };
@@ -55,8 +58,8 @@ DiscListing ListDisc(OpenedDisc& disc);
 // past the end of the disc cannot be told from other read errors there.
 DiscListing ListDisc(AkaiVolumeReader& reader);
 
-// {"partitions": [{"letter", "start", "size", "volumes": [{"name", "files": [{"name",
-// "kind", "size", "start"}]}]}]}
+// {["label",] "partitions": [{"letter", "start", "size", "volumes": [{"name", "files":
+// [{"name", "kind", "size", "start"}]}]}]}
 nlohmann::ordered_json ToJson(const DiscListing& listing);
 void PrintListing(const DiscListing& listing, std::ostream& out);
 

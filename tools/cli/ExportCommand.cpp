@@ -88,6 +88,7 @@ class ExportRun : public ExportReport {
   void SampleNotLoaded(const ExportVolume& volume, const ExportItem& item, const std::exception_ptr& failure) override;
   void NotWritten(const ExportVolume& volume, const ExportItem& item, const fs::path& path) override;
   void Failed(ExportLoss, const std::string& text) override { Print(text); }
+  void NotJoined(const ExportVolume& volume, const StereoPair& pair, const std::string& why) override;
 
  private:
   ExportVolume PlanOneVolume(ExportBatch& batch);
@@ -110,7 +111,8 @@ std::string Count(int count, const std::string& noun) {
 }
 
 int ExportRun::Run() {
-  ExportBatch batch(imageDisc_, *this, {.normalize = options_.normalize, .withPrograms = !options_.noSf2});
+  ExportBatch batch(imageDisc_, *this,
+                    {.normalize = options_.normalize, .withPrograms = !options_.noSf2, .joinStereo = options_.joinStereo});
   // A volume that cannot be found leaves no folder behind; with --all the folder is
   // checked before the disc's own failures are reported one by one.
   std::vector<ExportVolume> volumes;
@@ -167,6 +169,11 @@ void ExportRun::NotWritten(const ExportVolume& volume, const ExportItem& item, c
         (item.program ? ": the bank was not written (see above)" : ": could not write " + path.string()));
 }
 
+// A note, not a failure: both halves are still written.
+void ExportRun::NotJoined(const ExportVolume& volume, const StereoPair& pair, const std::string& why) {
+  Print("note: " + volume.label + "/" + pair.name + ": the -L and -R samples are written as two files: " + why);
+}
+
 void ExportRun::Print(const std::string& failure) {
   if (progress_) progress_->Clear();
   err_ << kProgram << ": " << options_.image.string() << ": " << failure << "\n";
@@ -207,7 +214,7 @@ int RunExport(const ExportOptions& options, std::ostream& out, std::ostream& err
 void AddExportCommand(CLI::App& app, int& exitStatus) {
   auto options = std::make_shared<ExportOptions>();
   CLI::App* command = app.add_subcommand("export", "Write a volume's samples as WAV files and its programs as SoundFont banks");
-  command->add_option("IMAGE", options->image, "Disc image (raw 2048-byte sectors), or a drive letter (D:)")->required();
+  command->add_option("IMAGE", options->image, kDiscHelp)->required();
   command->add_option("-o,--output", options->outputDir, "Folder to write into (created when missing)")->required();
   auto volume = std::make_shared<VolumeOptions>(*command, options->partition);
   command->add_flag("--all", options->all, "Every volume of every partition, one folder each")
@@ -216,6 +223,8 @@ void AddExportCommand(CLI::App& app, int& exitStatus) {
       ->excludes(volume->index);
   command->add_flag("--normalize", options->normalize, "Peak-normalize the WAV files");
   command->add_flag("--no-sf2", options->noSf2, "Write no SoundFont banks for the programs");
+  command->add_flag("--join-stereo", options->joinStereo,
+                    "Write each \"-L\"/\"-R\" sample pair of equal length and rate as one stereo WAV file");
   command->callback([options, volume, &exitStatus] {
     volume->Apply(options->volumeName, options->volumeIndex);
     options->progress = isatty(STDERR_FILENO) != 0;

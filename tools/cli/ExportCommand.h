@@ -1,6 +1,6 @@
 #pragma once
 // `carvox-cli export IMAGE -o DIR --partition P (--volume NAME | --volume-index N)
-// [--normalize] [--no-sf2]`, or `--all` instead of partition and volume: writes the
+// [--normalize] [--no-sf2] [--join-stereo]`, or `--all` instead of partition and volume: writes the
 // samples of a volume (or of every volume) as WAV files and its programs as SoundFont 2
 // banks.
 
@@ -24,6 +24,8 @@ struct ExportOptions {
   bool all = false;
   bool normalize = false;
   bool noSf2 = false;
+  // "-L"/"-R" sample pairs of equal length and rate become one stereo WAV file.
+  bool joinStereo = false;
   // Draw a progress line on `err` (the program does so when it is a terminal).
   bool progress = false;
   // The SoundFont engine: a Windows name or a host path.

@@ -36,7 +36,7 @@ int RunList(const ListOptions& options, std::ostream& out, std::ostream& err) {
 void AddListCommand(CLI::App& app, int& exitStatus) {
   auto options = std::make_shared<ListOptions>();
   CLI::App* list = app.add_subcommand("list", "List the partitions, volumes, programs and samples of a disc image");
-  list->add_option("IMAGE", options->image, "Disc image (raw 2048-byte sectors), or a drive letter (D:)")->required();
+  list->add_option("IMAGE", options->image, kDiscHelp)->required();
   list->add_flag("--json", options->json, "Print one JSON object instead of text");
   list->callback([options, &exitStatus] { exitStatus = RunList(*options, std::cout, std::cerr); });
 }

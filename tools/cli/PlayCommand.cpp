@@ -150,7 +150,7 @@ int RunDrivers(std::ostream& out) {
 void AddPlayCommands(CLI::App& app, int& exitStatus) {
   auto options = std::make_shared<PlayOptions>();
   CLI::App* command = app.add_subcommand("play", "Play a sample once, or looped");
-  command->add_option("IMAGE", options->image, "Disc image (raw 2048-byte sectors), or a drive letter (D:)")->required();
+  command->add_option("IMAGE", options->image, kDiscHelp)->required();
   auto volume = std::make_shared<VolumeOptions>(*command, options->partition);
   volume->partition->required();
   command->add_option("SAMPLE", options->sample, "Sample name exactly as listed")->required();

@@ -145,7 +145,7 @@ int RunShow(const ShowOptions& options, std::ostream& out, std::ostream& err) {
 void AddShowCommand(CLI::App& app, int& exitStatus) {
   auto options = std::make_shared<ShowOptions>();
   CLI::App* command = app.add_subcommand("show", "Show a program's keygroups and zones");
-  command->add_option("IMAGE", options->image, "Disc image (raw 2048-byte sectors), or a drive letter (D:)")->required();
+  command->add_option("IMAGE", options->image, kDiscHelp)->required();
   auto volume = std::make_shared<VolumeOptions>(*command, options->partition);
   volume->partition->required();
   command->add_option("PROGRAM", options->program, "Program name exactly as listed")->required();

@@ -273,3 +273,20 @@ TEST_F(LoadTest, ProgramSpanningBlocksSkipsAnotherFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// A program's length ends its keygroups: a third keygroup lies in the rest of its
+// last block (stale bytes of a longer program that stood there before) but not in it.
+TEST_F(LoadTest, KeygroupsStayInsideTheProgramsLength) {
+  FileEntry program = ProgramFile(Program("SHORT", 3, false));
+  program.length = 150 * 3;  // header and two keygroups, though the header says 3
+  Build(OneVolume({program}));
+  testsupport::ScriptedPrompt prompt;
+  reader->LoadProgram(0, 0, "SHORT");
+  EXPECT_EQ(reader->program().keygroupCount, 3);
+  EXPECT_EQ(reader->program().keygroups.Count(), 2);
+  EXPECT_TRUE(prompt.messages().empty());
+}
+
+}  // namespace

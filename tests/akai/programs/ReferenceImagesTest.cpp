@@ -83,6 +83,14 @@ TEST(ReferenceImages, SamplesWith180ByteHeadersReadBackWordForWord) {
   EXPECT_EQ(ExpectSamplesAsRecorded("builder-demo.iso"), 8);
 }
 
+// Real allocation: fragmented samples, deleted volumes and free directory entries,
+// stereo pairs stored as two mono samples.
+TEST(ReferenceImages, SamplesOnRealMediaReadBackWordForWord) {
+  EXPECT_EQ(ExpectSamplesAsRecorded("frag-s1000.img"), 20);
+  EXPECT_EQ(ExpectSamplesAsRecorded("holes.img"), 14);
+  EXPECT_EQ(ExpectSamplesAsRecorded("stereo.img"), 12);
+}
+
 // The manifest records every field the independent builder wrote.
 TEST(ReferenceImages, BuilderDemoHeadersMatchTheManifest) {
   std::ifstream in(Reference("builder-demo.manifest.json"));

@@ -115,7 +115,7 @@ TEST(ReadVolumes, ReadsNamesAndDirectoryBlocks) {
   EXPECT_EQ(disc.reader.currentVolume(), -1);
 }
 
-TEST(ReadVolumes, ListEndsAtTypeZeroOrAfter128Entries) {
+TEST(ReadVolumes, ListSkipsTypeZeroAndEndsAfter128Entries) {
   DiscDescription description;
   description.partitions = {PartitionEntry{400, {}}};
   for (int i = 0; i < 130; ++i) description.partitions[0].volumes.push_back({.name = "V" + std::to_string(i)});
@@ -124,11 +124,13 @@ TEST(ReadVolumes, ListEndsAtTypeZeroOrAfter128Entries) {
   EXPECT_EQ(many.reader.volumes().Count(), 128);
   EXPECT_STREQ(many.reader.volumes().At(127)->name, "V127");
 
+  // An inactive entry is a hole, not the end.
   description.partitions[0].volumes.resize(3);
   description.partitions[0].volumes[0].type = 0;
-  OpenedImage none(description, "none");
-  none.reader.ReadVolumes(0);
-  EXPECT_EQ(none.reader.volumes().Count(), 0);
+  OpenedImage hole(description, "hole");
+  hole.reader.ReadVolumes(0);
+  ASSERT_EQ(hole.reader.volumes().Count(), 2);
+  EXPECT_STREQ(hole.reader.volumes().At(0)->name, "V1");
 }
 
 TEST(ReadVolumes, BadNameClearsTheListAndThrows2) {
@@ -186,13 +188,13 @@ TEST(ReadFiles, ListsProgramsAndSamplesWithKindLengthAndStart) {
   EXPECT_EQ(disc.reader.currentVolume(), 0);
 }
 
-TEST(ReadFiles, DirectoryEndsAtTheFirstEntryNotInUse) {
+TEST(ReadFiles, FreeEntriesAreSkipped) {
   std::vector<FileEntry> files = {Filled("A", 's', 10, 1), Filled("B", 's', 10, 1), Filled("C", 's', 10, 1),
                                   Filled("D", 's', 10, 1)};
   files[2].inUseWord = 0;
   OpenedImage disc(OneVolume(files));
   disc.reader.ReadFiles(0, 0);
-  EXPECT_EQ(FileNames(disc.reader), (std::vector<std::string>{"A", "B"}));
+  EXPECT_EQ(FileNames(disc.reader), (std::vector<std::string>{"A", "B", "D"}));
 }
 
 TEST(ReadFiles, AFullDirectoryStopsAtTheBlockEnd) {

@@ -1,0 +1,160 @@
+// Discs laid out as real media: partition headers with a FAT, files in fragments,
+// deleted volumes and free directory entries, two-block S3000 directories, CD labels;
+// and FATs that cannot be trusted, where the reader falls back to its plain layout.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/akai/reader/ReaderTestSupport.h"
+#include "tools/akaiimage/AkaiHeaderWriter.h"
+
+namespace {
+
+using akaiimage::DiscDescription;
+using akaiimage::FileEntry;
+using akaiimage::PartitionEntry;
+using akaiimage::VolumeEntry;
+using testsupport::OpenedImage;
+
+// A sample of `words` words counting up from `first`, in a file of its own.
+FileEntry SampleOf(const std::string& name, size_t words, int16_t first) {
+  akaiimage::SampleDescription sample;
+  sample.name = name;
+  for (size_t i = 0; i < words; ++i) sample.words.push_back(static_cast<int16_t>(first + i));
+  FileEntry file;
+  file.name = name;
+  file.data = akaiimage::WriteSampleFile(sample);
+  return file;
+}
+
+DiscDescription RealDisc(std::vector<VolumeEntry> volumes) {
+  DiscDescription disc;
+  disc.realHeaders = true;
+  disc.partitions = {PartitionEntry{.sizeBlocks = 200, .volumes = std::move(volumes)}};
+  return disc;
+}
+
+// Loads `name` from volume 0 and checks that its words count up from `first`.
+void ExpectWordsCountUp(AkaiVolumeReader& reader, const char* name, int16_t first) {
+  reader.LoadSample(0, 0, name, true);
+  const AkaiSample& sample = reader.sample();
+  ASSERT_GT(sample.sampleCount, 0u);
+  for (uint32_t i = 0; i < sample.sampleCount; ++i) {
+    ASSERT_EQ(sample.data[i], static_cast<int16_t>(first + i)) << "word " << i;
+  }
+}
+
+// 50,000 words: 13 blocks.
+constexpr size_t kLongSample = 50000;
+
+TEST(RealLayout, FragmentedSamplesFollowTheirChainInCoalescedRequests) {
+  struct Case {
+    uint32_t fragments;
+    std::vector<uint8_t> requestSizes;  // sectors per request of the data read
+  };
+  for (const Case& c : {Case{1, {24, 24, 4}}, Case{2, {24, 4, 24}}, Case{13, std::vector<uint8_t>(13, 4)}}) {
+    SCOPED_TRACE(c.fragments);
+    FileEntry file = SampleOf("LONG", kLongSample, -7000);
+    file.fragments = c.fragments;
+    OpenedImage disc(RealDisc({VolumeEntry{.name = "V", .files = {SampleOf("SHORT", 100, 5), file}}}));
+    disc.reader.ReadFiles(0, 0);
+    disc.counting.Forget();
+    ExpectWordsCountUp(disc.reader, "LONG", -7000);
+    EXPECT_EQ(disc.counting.Counts(), c.requestSizes);
+    ExpectWordsCountUp(disc.reader, "SHORT", 5);
+  }
+}
+
+// Overwrites the FAT word of `block` in partition A of the image.
+void PatchFat(const std::filesystem::path& image, uint32_t block, uint16_t value) {
+  std::fstream file(image, std::ios::in | std::ios::out | std::ios::binary);
+  file.seekp(0x070A + 2 * block);
+  const char bytes[2] = {static_cast<char>(value & 0xFF), static_cast<char>(value >> 8)};
+  file.write(bytes, 2);
+}
+
+TEST(RealLayout, UnsoundChainsFallBackToContiguousReads) {
+  // The sample's 13 blocks lie contiguous from its start block; each damage makes its
+  // chain unsound, so the reader reads as it does without a FAT.
+  struct Case {
+    const char* what;
+    uint32_t blockOfChain;  // 0-based position in the file's chain
+    uint16_t value;
+  };
+  const Case cases[] = {
+      {"loops back to its start", 12, 0},  // value patched to the start block below
+      {"leaves the partition", 3, 5000},   {"ends early", 5, 0xC000},
+      {"runs long", 12, 0},                // value patched to the block after below
+      {"links to a free block", 2, 0},     {"garbage header marks", 0, 0x1234},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    OpenedImage disc(RealDisc({VolumeEntry{.name = "V", .files = {SampleOf("LONG", kLongSample, 300)}}}));
+    disc.reader.ReadFiles(0, 0);
+    const uint16_t start = disc.reader.files().At(0)->startBlock;
+    uint16_t value = c.value;
+    if (std::string(c.what) == "loops back to its start") value = start;
+    if (std::string(c.what) == "runs long") value = static_cast<uint16_t>(start + 13);
+    // "garbage header marks" damages the header's own mark (block 0) instead.
+    PatchFat(disc.image.path(), std::string(c.what) == "garbage header marks" ? 0 : start + c.blockOfChain, value);
+    disc.reader.ReadVolumes(0);
+    disc.counting.Forget();
+    ExpectWordsCountUp(disc.reader, "LONG", 300);
+    EXPECT_EQ(disc.counting.Counts(), (std::vector<uint8_t>{24, 24, 4}));
+  }
+}
+
+TEST(RealLayout, DeletedVolumesAndFreeEntriesAreSkipped) {
+  FileEntry free{.name = "", .type = 0};
+  VolumeEntry deleted{.name = "GONE", .type = 0};
+  DiscDescription description = RealDisc({VolumeEntry{.name = "ONE", .files = {free, SampleOf("A", 10, 1), free, SampleOf("B", 10, 2)}},
+                                          deleted, VolumeEntry{.name = "THREE", .type = 1 + 5 * 256}});
+  OpenedImage disc(description);
+  disc.reader.ReadVolumes(0);
+  ASSERT_EQ(disc.reader.volumes().Count(), 2);
+  EXPECT_STREQ(disc.reader.volumes().At(1)->name, "THREE");
+  disc.reader.ReadFiles(0, 0);
+  ASSERT_EQ(disc.reader.files().Count(), 2);
+  EXPECT_STREQ(disc.reader.files().At(1)->name, "B");
+  // One block per volume list and per directory.
+  EXPECT_EQ(disc.counting.Counts(), (std::vector<uint8_t>{4, 4, 4, 4}));
+}
+
+TEST(RealLayout, TwoBlockDirectoriesListAll510Entries) {
+  VolumeEntry volume{.name = "S3K", .type = 3, .directoryBlocks = 2, .secondDirBlock = 150};
+  for (int i = 0; i < 510; ++i) volume.files.push_back(FileEntry{.name = "F" + std::to_string(i), .length = 0});
+  OpenedImage disc(RealDisc({volume}));
+  disc.reader.ReadFiles(0, 0);
+  ASSERT_EQ(disc.reader.files().Count(), 510);
+  EXPECT_STREQ(disc.reader.files().At(341)->name, "F341");  // the entry across both blocks
+  EXPECT_STREQ(disc.reader.files().At(509)->name, "F509");
+
+  // A second block past the end of the image fails the read, as any missing block does.
+  DiscDescription cut = RealDisc({volume});
+  cut.imageBytes = 150 * 8192;
+  OpenedImage truncated(cut, "truncated");
+  EXPECT_THROW(truncated.reader.ReadFiles(0, 0), CDReaderException);
+}
+
+TEST(RealLayout, CdLabelComesFromTheCdInformation) {
+  DiscDescription description = RealDisc({VolumeEntry{.name = "V"}});
+  description.partitions.push_back(PartitionEntry{.sizeBlocks = 10});
+  description.partitions[0].cdLabel = "MY LIBRARY 1";
+  OpenedImage disc(description);
+  disc.reader.ReadPartitions();
+  char label[13] = {};
+  ASSERT_TRUE(disc.reader.ReadCdLabel(0, label));
+  EXPECT_STREQ(label, "MY LIBRARY 1");
+  EXPECT_FALSE(disc.reader.ReadCdLabel(1, label));
+
+  // An S3000 hard disk carries "TAGS" but files in blocks 3..5, not CD-ROM information.
+  ImageFileSource s3000(testsupport::TestDataDir() / "akai" / "akaiutil-s3000.img");
+  AkaiVolumeReader reader(s3000);
+  reader.ReadPartitions();
+  EXPECT_FALSE(reader.ReadCdLabel(0, label));
+}
+
+}  // namespace
