@@ -1,65 +1,49 @@
 // Host adapter 0: one virtual CD-ROM drive per disc image of the machine's drive table.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include "platform/aspi/HostAdapter.h"
+#include "platform/discimage/DiscImage.h"
 
 namespace aspi {
 namespace {
 
-constexpr uint32_t kSectorSize = 2048;
+constexpr uint32_t kSectorSize = discimage::kDataSectorSize;
 
 enum class ImageRead { kDone, kPastEnd, kFailed };
 
-// The disc in a virtual drive: an image of 2048-byte sectors from byte 0. Opened on
-// the first command that needs it, so that an image that appears later is found; a
-// missing image is a drive without a disc.
+// The disc in a virtual drive: any image the disc-image library reads (2048-byte
+// sectors, raw 2352-byte sectors, a cue sheet). Opened on the first command that needs
+// it, so that an image that appears later is found; a missing image is a drive without
+// a disc.
 class DiscImage {
  public:
   explicit DiscImage(std::string path) : path_(std::move(path)) {}
-  ~DiscImage() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  DiscImage(const DiscImage&) = delete;
-  DiscImage& operator=(const DiscImage&) = delete;
 
   bool Present() {
-    if (fd_ >= 0) return true;
-    fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat info {};
-    if (fd_ >= 0 && (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode))) {
-      ::close(fd_);
-      fd_ = -1;
+    if (file_) return true;
+    try {
+      file_ = std::make_unique<discimage::DiscImageFile>(path_);
+    } catch (const discimage::OpenError&) {
+      return false;
     }
-    bytes_ = fd_ >= 0 ? static_cast<uint64_t>(info.st_size) : 0;
-    return fd_ >= 0;
+    return true;
   }
 
-  uint32_t SectorCount() const { return static_cast<uint32_t>(std::min<uint64_t>(bytes_ / kSectorSize, 0xFFFFFFFF)); }
+  uint32_t SectorCount() const {
+    return static_cast<uint32_t>(std::min<uint64_t>(file_->dataBytes() / kSectorSize, 0xFFFFFFFF));
+  }
 
   // The one place the image is read: every byte of the sectors, or nothing.
   ImageRead Read(uint32_t lba, uint32_t count, BYTE* buffer) const {
     if (uint64_t{lba} + count > SectorCount()) return ImageRead::kPastEnd;
-    const size_t wanted = size_t{count} * kSectorSize;
-    const off_t offset = static_cast<off_t>(uint64_t{lba} * kSectorSize);
-    for (size_t done = 0; done < wanted;) {
-      const ssize_t got = ::pread(fd_, buffer + done, wanted - done, offset + static_cast<off_t>(done));
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) return ImageRead::kFailed;
-      done += static_cast<size_t>(got);
-    }
-    return ImageRead::kDone;
+    return file_->ReadSectors(lba, buffer, count) ? ImageRead::kDone : ImageRead::kFailed;
   }
 
  private:
   std::string path_;
-  int fd_ = -1;
-  uint64_t bytes_ = 0;
+  std::unique_ptr<discimage::DiscImageFile> file_;
 };
 
 uint32_t BigEndian(const BYTE* bytes, int count) {

@@ -1,5 +1,6 @@
 // carvox-cli reading discs through virtual drives of the ASPI layer: every reference
-// image and the demo disc, mounted, list and export exactly as the image files do.
+// image, the demo disc and raw-sector copies, mounted, list and export exactly as the
+// image files do.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestPaths.h"
 #include "tests/tools/CliTestSupport.h"
+#include "tools/akaiimage/RawSectorImage.h"
 #include "tools/cli/DiscAccess.h"
 #include "tools/cli/ExportCommand.h"
 #include "tools/cli/ListCommand.h"
@@ -19,6 +21,8 @@ namespace {
 namespace fs = std::filesystem;
 using clitest::CliRun;
 
+// The demo disc, every reference image, and raw-sector copies of two of them: one
+// found by its sync pattern, one through its cue sheet.
 std::vector<fs::path> Discs() {
   std::vector<fs::path> discs{CARVOX_DEMO_DISC};
   for (const fs::directory_entry& entry : fs::directory_iterator(testsupport::TestDataDir() / "akai")) {
@@ -26,6 +30,13 @@ std::vector<fs::path> Discs() {
     if (extension == ".img" || extension == ".iso") discs.push_back(entry.path());
   }
   std::sort(discs.begin() + 1, discs.end());
+  const fs::path copies = testsupport::FreshFolder("raw-copies");
+  const fs::path akai = testsupport::TestDataDir() / "akai";
+  akaiimage::WriteRawSectorImage(akai / "stereo.img", copies / "stereo-raw.bin", akaiimage::RawSectorMode::Mode1);
+  akaiimage::WriteRawSectorImage(akai / "holes.img", copies / "holes-raw.bin", akaiimage::RawSectorMode::Mode2Form1);
+  std::ofstream(copies / "holes-raw.cue") << akaiimage::CueSheet("holes-raw.bin", akaiimage::RawSectorMode::Mode2Form1);
+  discs.push_back(copies / "stereo-raw.bin");
+  discs.push_back(copies / "holes-raw.cue");
   return discs;
 }
 
