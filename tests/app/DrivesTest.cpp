@@ -1,5 +1,5 @@
-// The window over the machine's drives and sound device: start-up, a drive without a
-// disc, mounting an image, and what is heard through the capture device.
+// The window over the machine's drives and the capture sound device: start-up, a drive
+// without a disc, and what a double-click and another volume make heard.
 #include <gtest/gtest.h>
 
 #include "app/CContentsView.h"
@@ -12,85 +12,70 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using soundtest::Capture;
 using soundtest::Refuse;
-
 constexpr const char* kNoAnswer = "Device not responding. Try again?";
 
-void UnmountAll() {
-  for (const aspi::VirtualDrive& drive : aspi::ReadDriveTable().drives) aspi::UnmountDrive(drive.letter);
-}
-
-bool DeviceOpened(Capture& capture) {
-  for (const Capture::Event& event : capture.Log()) {
-    if (event.what.starts_with("device")) return true;
-  }
-  return false;
-}
-
 // The window, started over the machine's drives with the capture device as output.
-struct StartedFrame {
-  explicit StartedFrame(const soundtest::CaptureOptions& options = {}, const char* layer = aspi::kLayerName)
-      : capture(Capture::Install(options)) {
+struct Started {
+  explicit Started(std::initializer_list<int> answers, Refuse refuse = Refuse::Nothing,
+                   const char* layer = aspi::kLayerName)
+      : capture(Capture::Install({.refuse = refuse})) {
     ThePlaybackEngine().EnumerateSoundDrivers();  // the capture device's drivers
     setenv("CARVOX_SPLASH_MS", "0", 1);
+    prompt.Script(answers);
     frame.SetCdLayer(layer);
     frame.Create();
+    runs = frame.InitDevices();
   }
-  bool Start() { return frame.InitDevices(); }
-  ~StartedFrame() {
+  ~Started() {
     ThePlaybackEngine().Shutdown();
     Capture::Uninstall();
-    UnmountAll();
+    for (const aspi::VirtualDrive& drive : aspi::ReadDriveTable().drives) aspi::UnmountDrive(drive.letter);
   }
   Capture& capture;
   testsupport::ScriptedPrompt prompt;
   CMainFrame frame;
+  bool runs = false;
 };
 
 TEST(StartUp, DrivesLayerAndSoundDeviceDecide) {
-  const fs::path image = testsupport::FourSectorImage();
   const struct {
-    const char* layer;
     bool mounted, fault;
     Refuse refuse;
+    const char* layer;
     std::vector<std::string> texts;
     bool runs, reader, device;
   } cases[] = {
-      {aspi::kLayerName, false, false, Refuse::Nothing, {}, true, true, true},  // no drives
-      {aspi::kLayerName, true, false, Refuse::Nothing, {}, true, true, true},
-      {"/nonexistent/libwnaspi32.so", true, false, Refuse::Nothing,
+      {false, false, Refuse::Nothing, aspi::kLayerName, {}, true, true, true},  // no drives
+      {true, false, Refuse::Nothing, aspi::kLayerName, {}, true, true, true},
+      {true, false, Refuse::Nothing, "/nonexistent/libwnaspi32.so",
        {"The CD-ROM access layer is not installed.\nCarvox cannot read CD-ROMs."}, true, false, false},
-      {aspi::kLayerName, true, true, Refuse::Nothing, {kNoAnswer, "Could not read CD."}, true, false, false},
-      {aspi::kLayerName, true, false, Refuse::Create,
+      {true, true, Refuse::Nothing, aspi::kLayerName, {kNoAnswer, "Could not read CD."}, true, false, false},
+      {true, false, Refuse::Create, aspi::kLayerName,
        {"ERROR: could not open DirectSound driver!\nTerminating program."}, false, true, false},
   };
   for (const auto& c : cases) {
-    if (c.mounted) aspi::MountImage(image, 'D');
+    if (c.mounted) aspi::MountImage(testsupport::FourSectorImage(), 'D');
     if (c.fault) testsupport::SetDriveFault('D', 1, aspi::SS_ERR);
-    StartedFrame started({.refuse = c.refuse}, c.layer);
-    started.prompt.Script({platform::IDCANCEL});
-    EXPECT_EQ(started.Start(), c.runs);
+    Started started({platform::IDCANCEL}, c.refuse, c.layer);
+    EXPECT_EQ(started.runs, c.runs);
     EXPECT_EQ(started.prompt.texts(), c.texts);
     EXPECT_EQ(started.frame.volumeReader() != nullptr, c.reader);
-    EXPECT_EQ(DeviceOpened(started.capture), c.device);
-    const bool listed = c.reader && c.mounted;
-    EXPECT_EQ(started.frame.driveCombo()->count(), listed ? 1 : 0);
-    EXPECT_EQ(started.frame.driveCombo()->currentText().left(10), listed ? "D:  CARVOX" : "");
+    const std::vector<Capture::Event> log = started.capture.Log();
+    EXPECT_EQ(!log.empty() && log.front().what.starts_with("device"), c.device);
+    EXPECT_EQ(started.frame.driveCombo()->currentText().left(10), c.reader && c.mounted ? "D:  CARVOX" : "");
   }
 }
 
-// A drive whose image is missing holds no disc: the reader asks, then Refresh says so;
-// once the image is there, Refresh lists it.
+// A drive whose image is missing holds no disc: the reader asks, then Refresh says so.
+// Once the image is there, Refresh lists it.
 TEST(Drives, RefreshWithoutADiscAsksThenSaysSo) {
-  const fs::path image = testsupport::FreshFolder("no-disc") / "later.img";
+  const std::filesystem::path image = testsupport::FreshFolder("no-disc") / "later.img";
   const std::string drive = std::string(aspi::kDriveTableKey) + "\\D";
   testsupport::SetMachineString(drive, "Image", image.string());
   testsupport::SetMachineDword(drive, "Target", 0);
-  StartedFrame started;
-  ASSERT_TRUE(started.Start());
-  started.prompt.Script({platform::IDRETRY, platform::IDCANCEL});
+  Started started({platform::IDRETRY, platform::IDCANCEL});
   started.frame.OnRefresh();
   EXPECT_EQ(started.prompt.texts(), (std::vector<std::string>{kNoAnswer, kNoAnswer, "Could not read CD."}));
   akaiimage::WriteImage(apptest::Drums(), image);
@@ -98,13 +83,12 @@ TEST(Drives, RefreshWithoutADiscAsksThenSaysSo) {
   EXPECT_EQ(started.frame.GetContentsView()->topLevelItemCount(), 3);
 }
 
-// SNARE has no loop: played looped, the whole sample repeats; played once, silence
-// follows. Listing another volume stops the sound.
+// SNARE (1,000 words of 1000) has no loop: looped, the whole sample repeats; once,
+// silence follows. Listing another volume stops the sound.
 TEST(Drives, DoubleClickPlaysOnceOrLoopedAndAnotherVolumeStops) {
-  const fs::path image = testsupport::FreshFolder("drums") / "drums.img";
+  const std::filesystem::path image = testsupport::FreshFolder("drums") / "drums.img";
   akaiimage::WriteImage(apptest::Drums(), image);
-  StartedFrame started;
-  ASSERT_TRUE(started.Start());
+  Started started({});
   CMainFrame& frame = started.frame;
   for (int again = 0; again < 2; ++again) frame.MountImage(QString::fromStdString(image.string()));
   ASSERT_EQ(frame.driveCombo()->count(), 1);  // mounted once
