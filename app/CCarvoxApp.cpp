@@ -9,9 +9,12 @@ CCarvoxApp::CCarvoxApp(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(LoadText(IDS_APP_TITLE));
 }
 
+// The frame goes first (it stops what plays from its volume reader); then the engine
+// stops its thread and releases the device, before the process's statics go.
 void CCarvoxApp::ExitInstance() {
   frame_.reset();
   document_.reset();
+  ThePlaybackEngine().Shutdown();
 }
 
 bool CCarvoxApp::InitInstance(const SoundDriverSource* drivers) {

@@ -7,10 +7,12 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QSplashScreen>
 #include <QStatusBar>
 #include <QThread>
 #include <cstdlib>
+#include <filesystem>
 
 #include "akai/DiscSignature.h"
 #include "app/Artwork.h"
@@ -21,7 +23,9 @@
 #include "app/ItemFormat.h"
 #include "app/Strings.h"
 #include "app/WaitCursor.h"
+#include "audio/Pcm.h"
 #include "export/SoundBankBuilder.h"
+#include "platform/aspi/DriveTable.h"
 #include "platform/registry/SystemInfo.h"
 
 namespace {
@@ -30,6 +34,15 @@ using platform::MB_ICONSTOP;
 using platform::MB_OK;
 
 void ShowError(unsigned id) { ShowMessage(id, MB_OK | MB_ICONSTOP); }
+
+// The letter of the virtual drive that holds `image` already, or 0.
+char MountedLetter(const std::filesystem::path& image) {
+  std::error_code error;
+  for (const aspi::VirtualDrive& drive : aspi::ReadDriveTable().drives) {
+    if (std::filesystem::equivalent(drive.image, image, error)) return drive.letter;
+  }
+  return 0;
+}
 
 // How long the splash stays: 2000 ms, or CARVOX_SPLASH_MS (tests and screenshots
 // shorten it).
@@ -54,16 +67,22 @@ SoundBankBuilder& TheSoundBankBuilder() {
   return builder;
 }
 
+PlaybackEngine& ThePlaybackEngine() {
+  static PlaybackEngine engine;
+  return engine;
+}
+
 CMainFrame::CMainFrame(const SoundDriverSource* drivers) : m_preferences(drivers, this) {
   TheSoundBankBuilder().SetStatusLine(&m_statusLine);
   setWindowIcon(ProgramIcon());
   setAcceptDrops(true);
 }
 
-// The volume reader goes first; the preferences, the first member, go last and store
-// the last export folder.
+// The volume reader goes first, once nothing plays its sample any more; the
+// preferences, the first member, go last and store the last export folder.
 CMainFrame::~CMainFrame() {
   TheSoundBankBuilder().SetStatusLine(nullptr);
+  StopPlayback();
   m_volumeReader.reset();
 }
 
@@ -181,6 +200,7 @@ CContentsView* CMainFrame::GetContentsView() const { return static_cast<CContent
 CItemView* CMainFrame::GetItemView() const { return static_cast<CItemView*>(m_splitter->widget(1)); }
 
 void CMainFrame::AttachDisc(SectorSource& source) {
+  StopPlayback();
   m_source = &source;
   m_volumeReader = std::make_unique<AkaiVolumeReader>(source);
 }
@@ -193,20 +213,60 @@ bool CMainFrame::InitDevices() {
   QSplashScreen splash(ArtworkPixmap("splash", 400, 320));
   splash.show();
   QCoreApplication::processEvents();
-  // Drive discovery comes here (the CD-ROM layer's EnumerateDrives: 61449 and no volume
-  // reader when it throws; a missing layer reported under IDS_NO_CD_LAYER), then
-  // AttachDisc over the CD reader, the drive bar filled with one FormatText(
-  // IDS_DRIVE_ENTRY, letter, vendor, product) per drive, entry 0 selected, and the
-  // sound device opened (61567 and `return false` when it cannot be).
+  // Without drives the program still runs: no volume reader, no sound device, no
+  // SoundFont engine.
+  if (!EnumerateDrives()) {
+    m_cdReader.reset();
+    return true;
+  }
+  AttachDisc(*m_cdReader);
+  FillDriveBar(0);
+  try {
+    ThePlaybackEngine().OpenDevice(m_preferences.m_dsoundDriver, this);
+  } catch (const DSoundException&) {
+    ShowMessage(IDS_NO_SOUND_DEVICE, MB_OK);
+    return false;
+  }
   TheSoundBankBuilder().LoadEngine();
   QThread::msleep(SplashMilliseconds());
   return true;
 }
 
+bool CMainFrame::EnumerateDrives() {
+  try {
+    if (m_cdReader == nullptr) m_cdReader = std::make_unique<CDReader>(m_cdLayer.c_str());
+    m_cdReader->EnumerateDrives();
+    return true;
+  } catch (...) {
+    // Only the constructor leaves no reader: the layer could not be loaded.
+    ShowError(m_cdReader == nullptr ? IDS_NO_CD_LAYER : IDS_CD_UNREADABLE);
+    return false;
+  }
+}
+
+void CMainFrame::FillDriveBar(int selected) {
+  {
+    const QSignalBlocker quiet(m_driveCombo);
+    m_driveCombo->clear();
+    const ChainedList<CDDriveInfo>& drives = m_cdReader->drives();
+    for (int i = 0; i < drives.Count(); ++i) {
+      const CDDriveInfo& drive = *drives.At(i);
+      m_driveCombo->addItem(QString::fromStdString(
+          FormatText(IDS_DRIVE_ENTRY, drive.driveLetter, drive.vendor.c_str(), drive.product.c_str())));
+    }
+    m_driveCombo->setCurrentIndex(drives.Count() > 0 ? selected : -1);
+  }
+  OnDriveSelChange();
+}
+
+// Choosing a drive reads nothing and leaves both views as they are.
 void CMainFrame::OnDriveSelChange() {
-  if (m_driveCombo->currentIndex() < 0) return;
-  // The drive letter is the entry's first character: the CD reader's SelectDevice takes
-  // it here. Choosing a drive reads nothing and leaves both views as they are.
+  if (m_driveCombo->currentIndex() < 0 || m_cdReader == nullptr) return;
+  m_cdReader->SelectDevice(m_driveCombo->currentText().toLatin1().at(0));
+}
+
+void CMainFrame::ReadTOC() {
+  if (m_cdReader != nullptr && m_source == m_cdReader.get()) m_cdReader->ReadTOC();
 }
 
 // Reads sector 0 and applies the signature test.
@@ -222,7 +282,12 @@ void CMainFrame::OnRefresh() {
     ShowError(IDS_CD_UNREADABLE);
     return;
   }
-  // The CD reader's ReadTOC comes first: 61449 when it throws.
+  try {
+    ReadTOC();
+  } catch (...) {
+    ShowError(IDS_CD_UNREADABLE);
+    return;
+  }
   bool akai = false;
   try {
     akai = IsAkaiDisc();
@@ -289,9 +354,7 @@ void CMainFrame::OnPlayLooped() { Play(true); }
 
 void CMainFrame::OnStop() { StopPlayback(); }
 
-void CMainFrame::StopPlayback() {
-  // The playback engine's StopPlayback: it returns once the streaming thread is idle.
-}
+void CMainFrame::StopPlayback() { ThePlaybackEngine().StopPlayback(); }
 
 void CMainFrame::Play(bool looped) {
   CItemView* items = GetItemView();
@@ -307,9 +370,17 @@ void CMainFrame::Play(bool looped) {
     ShowError(IDS_READ_ERROR);
     return;
   }
-  // The playback engine plays the sample's words here: PlayOnce with
-  // PcmFormatForRate(sample.sampleRate), or PlayLooped over LoopForPlay(sample).
-  static_cast<void>(looped);
+  const AkaiSample& sample = m_volumeReader->sample();
+  const PcmFormat format = PcmFormatForRate(sample.sampleRate);
+  if (!looped) {
+    ThePlaybackEngine().PlayOnce(sample.data.get(), sample.sampleCount, format);
+    return;
+  }
+  // A loop that does not lie inside the data would send the player past its end: the
+  // whole sample loops instead.
+  const PlayLoop loop = FindPlayLoopInside(sample);
+  ThePlaybackEngine().PlayLooped(sample.data.get(), sample.sampleCount, format, loop.start,
+                                 loop.length > 0 ? loop.length : sample.sampleCount);
 }
 
 void CMainFrame::OnPreferences() { m_preferences.DoModal(); }
@@ -323,10 +394,24 @@ void CMainFrame::OnMountImage() {
   if (!path.isEmpty()) MountImage(path);
 }
 
+// An image that a virtual drive holds already is opened in that drive, so that opening
+// the same image again does not use up the letters.
 void CMainFrame::MountImage(const QString& path) {
-  // The CD-ROM layer's virtual drives mount `path` in a free drive here; then the
-  // drives are enumerated again, the new drive is selected and OnRefresh runs.
-  static_cast<void>(path);
+  const std::filesystem::path image = path.toStdString();
+  char letter = MountedLetter(image);
+  try {
+    if (letter == 0) letter = aspi::MountImage(image, 0);
+  } catch (const aspi::DriveTableError& error) {
+    platform::MessageBox(FormatText(IDS_MOUNT_FAILED, error.what()), MB_OK | MB_ICONSTOP);
+    return;
+  }
+  if (!EnumerateDrives()) return;
+  if (m_source != m_cdReader.get()) AttachDisc(*m_cdReader);
+  const ChainedList<CDDriveInfo>& drives = m_cdReader->drives();
+  int entry = 0;
+  while (entry < drives.Count() && drives.At(entry)->driveLetter != letter) ++entry;
+  FillDriveBar(entry < drives.Count() ? entry : 0);
+  OnRefresh();
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {

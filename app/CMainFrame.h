@@ -17,6 +17,8 @@
 
 #include "akai/AkaiVolumeReader.h"
 #include "app/CPreferencesDlg.h"
+#include "audio/PlaybackEngine.h"
+#include "cdrom/CDReader.h"
 #include "export/ExportFeedback.h"
 
 class CContentsView;
@@ -25,6 +27,9 @@ class SoundBankBuilder;
 
 // The one bank builder of the process, made without an engine; start-up loads it.
 SoundBankBuilder& TheSoundBankBuilder();
+// The one playback engine of the process, made on first use (never before `main`);
+// the application shuts it down after the frame has gone.
+PlaybackEngine& ThePlaybackEngine();
 
 class CMainFrame : public QMainWindow {
   Q_OBJECT
@@ -46,8 +51,13 @@ class CMainFrame : public QMainWindow {
   CPreferencesDlg& preferences() { return m_preferences; }
   // The volume reader, null until a disc source is attached.
   AkaiVolumeReader* volumeReader() const { return m_volumeReader.get(); }
-  // Makes the one volume reader over `source` (the drive's sectors).
+  // Makes the one volume reader over `source` (the drive's sectors), once nothing
+  // plays from the reader made before.
   void AttachDisc(SectorSource& source);
+  // The CD-ROM layer start-up loads: its Windows name, or a host path (tests name one
+  // that is missing).
+  void SetCdLayer(std::string library) { m_cdLayer = std::move(library); }
+  CDReader* cdReader() const { return m_cdReader.get(); }
 
   // Mounts the disc image at `path` in a free drive, selects that drive and refreshes
   // (the File menu, a file dropped on the window, and `carvox IMAGE`).
@@ -103,7 +113,16 @@ class CMainFrame : public QMainWindow {
   void CreateStatusBar();
   void CreateClient();
   void Play(bool looped);
+  // The CD reader's table of contents, the probe that a disc is in the drive; a disc
+  // image attached directly has none to read.
+  void ReadTOC();
   bool IsAkaiDisc();
+  // Loads the layer when it is not loaded yet and lists the drives (again); a failure
+  // is shown, a missing layer under its own message.
+  bool EnumerateDrives();
+  // One entry per drive, in the reader's order; selects entry `selected` and makes it
+  // the reader's device.
+  void FillDriveBar(int selected);
 
   CPreferencesDlg m_preferences;
   PaneStatusLine m_statusLine{*this};
@@ -114,6 +133,8 @@ class CMainFrame : public QMainWindow {
   QPushButton* m_refreshButton = nullptr;
   QSplitter* m_splitter = nullptr;
   std::map<unsigned, QAction*> m_actions;
+  std::string m_cdLayer = aspi::kLayerName;
+  std::unique_ptr<CDReader> m_cdReader;
   SectorSource* m_source = nullptr;
   std::unique_ptr<AkaiVolumeReader> m_volumeReader;
 };

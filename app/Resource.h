@@ -51,6 +51,7 @@ enum StringId : unsigned {
   IDS_HELP_MISSING = 61604,
   IDS_MOUNT_TITLE = 61605,
   IDS_DISC_IMAGES = 61606,
+  IDS_MOUNT_FAILED = 61607,
   // Menus, bars and dialogs.
   IDS_MENU_FILE = 62000,
   IDS_MENU_FILE_EXPORT,

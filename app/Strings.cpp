@@ -27,6 +27,7 @@ const std::unordered_map<unsigned, const char*>& Table() {
       {IDS_HELP_MISSING, "The help file %s is missing."},
       {IDS_MOUNT_TITLE, "Mount Disc Image"},
       {IDS_DISC_IMAGES, "Disc images (*.iso *.img *.bin);;All files (*)"},
+      {IDS_MOUNT_FAILED, "Could not mount the disc image:\n%s"},
       {ID_SAMPLE_STOP, "stop sample playback\nstop"},
       {ID_SAMPLE_LOOP, "play sample looped\nloop"},
       {ID_SAMPLE_PLAY, "play sample one-shot\nplay"},

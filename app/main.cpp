@@ -4,14 +4,30 @@
 #include "platform/prompt/QtPrompt.h"
 #include "platform/registry/Registry.h"
 
+namespace {
+
+// The settings and the preferences see the playback engine's driver list, listed afresh
+// each time they ask.
+class EngineDrivers : public SoundDriverSource {
+ public:
+  std::vector<SoundDriverChoice> Drivers() const override {
+    ThePlaybackEngine().EnumerateSoundDrivers();
+    std::vector<SoundDriverChoice> choices;
+    const SoundDriverList& drivers = ThePlaybackEngine().drivers();
+    for (int i = 0; i < drivers.Count(); ++i) choices.push_back({drivers.At(i)->description, drivers.At(i)->hasGuid});
+    return choices;
+  }
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
   CCarvoxApp application(argc, argv);
   platform::QtPrompt prompt;
   platform::InstallPrompt(&prompt);
+  const EngineDrivers drivers;
   const int status = platform::RunReportingHiveErrors([&] {
-    // The playback engine's sound driver list is passed here once it is part of the
-    // program.
-    const int exitStatus = application.InitInstance(nullptr) ? CCarvoxApp::exec() : 0;
+    const int exitStatus = application.InitInstance(&drivers) ? CCarvoxApp::exec() : 0;
     application.ExitInstance();
     return exitStatus;
   });

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds Carvox and its demo disc, and starts
-# Carvox on the disc. Without a display it says so and shows the disc from the command
+# The main job: installs what is missing, builds Carvox and its demo disc, mounts the
+# disc in a virtual drive and starts Carvox on that drive. Without a display it says so and shows the disc from the command
 # line instead: it lists the disc and exports all of it (WAV files and SoundFont banks).
 source "$(dirname "$0")/lib.sh"
 carvox_install_packages
@@ -9,6 +9,11 @@ bin="$CARVOX_ROOT/build/release/bin"
 disc="$CARVOX_ROOT/build/release/demo.iso"
 out="$CARVOX_ROOT/build/release/demo-export"
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  # A drive that holds the disc already is used again; Carvox opens the drive that
+  # holds the image it is given.
+  drive="$("$bin/carvox-vdrive" list | awk -v disc="  $disc" 'substr($0, length($0) - length(disc) + 1) == disc { print $1 }')"
+  [ -n "$drive" ] || drive="$("$bin/carvox-vdrive" mount "$disc")"
+  echo "The demo disc is in drive $drive"
   exec "$bin/carvox" "$disc"
 fi
 echo "No display (DISPLAY and WAYLAND_DISPLAY are unset): showing the demo disc with carvox-cli instead."

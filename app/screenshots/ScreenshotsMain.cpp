@@ -1,5 +1,5 @@
-// carvox-screenshots IMAGE FOLDER: the main window over a disc image as a person sees
-// it, saved as PNG files for the documentation: a volume listed, the item context
+// carvox-screenshots IMAGE FOLDER: the main window with a disc image mounted in a
+// virtual drive, as a person sees it, saved as PNG files for the documentation: a volume listed, the item context
 // menu, the Preferences dialog and the export progress. Run under a display (Xvfb).
 #include <QApplication>
 #include <QDialog>
@@ -12,11 +12,9 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "akai/ImageFileSource.h"
 #include "app/CContentsView.h"
 #include "app/CItemView.h"
 #include "app/CMainFrame.h"
-#include "export/SoundBankBuilder.h"
 #include "platform/prompt/QtPrompt.h"
 
 namespace {
@@ -71,16 +69,14 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(argv[2]);
   platform::QtPrompt prompt;
   platform::InstallPrompt(&prompt);
-  ImageFileSource source(argv[1]);
-  TheSoundBankBuilder().LoadEngine();
   {
     CMainFrame frame;
     frame.Create();
-    frame.AttachDisc(source);
+    if (!frame.InitDevices()) return 1;
     frame.setWindowTitle("Carvox");
     frame.setGeometry(40, 40, 820, 460);
     frame.show();
-    frame.OnRefresh();
+    frame.MountImage(QString::fromLocal8Bit(argv[1]));
     CContentsView& contents = *frame.GetContentsView();
     CItemView& items = *frame.GetItemView();
     contents.topLevelItem(0)->setSelected(true);
@@ -118,6 +114,7 @@ int main(int argc, char** argv) {
     application.removeEventFilter(&shot);
     std::filesystem::remove_all(output.toStdString());
   }
+  ThePlaybackEngine().Shutdown();
   platform::InstallPrompt(nullptr);
   return 0;
 }

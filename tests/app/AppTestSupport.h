@@ -10,6 +10,8 @@
 
 #include "app/Settings.h"
 #include "platform/registry/Registry.h"
+#include "tools/akaiimage/AkaiHeaderWriter.h"
+#include "tools/akaiimage/AkaiImageBuilder.h"
 
 namespace apptest {
 
@@ -25,6 +27,37 @@ class FixedDrivers : public SoundDriverSource {
 // The primary-driver entry without GUID, then two devices.
 inline FixedDrivers TwoDevices() {
   return FixedDrivers({{"Primary Sound Driver", false}, {"Speakers (HD Audio)", true}, {"USB Headset", true}});
+}
+
+inline akaiimage::FileEntry SampleEntry(const std::string& name, uint32_t words, uint16_t rate, bool looped) {
+  akaiimage::SampleDescription sample;
+  sample.name = name;
+  sample.sampleRate = rate;
+  sample.words.assign(words, 1000);
+  if (looped) sample.loops.push_back({.loopAt = words - 1, .length = words / 2, .time = 1});
+  akaiimage::FileEntry file;
+  file.name = name;
+  file.data = akaiimage::WriteSampleFile(sample);
+  return file;
+}
+
+// Partition A: DRUMS (KICK: 88,350 bytes at 44,100 Hz with a loop; KIT; SNARE) and BASS;
+// partition B: PADS.
+inline akaiimage::DiscDescription Drums() {
+  akaiimage::ProgramDescription kit;
+  kit.name = "KIT";
+  kit.keygroups.push_back({.zones = {{.sampleName = "KICK"}}});
+  akaiimage::FileEntry program;
+  program.name = "KIT";
+  program.type = 'p';
+  program.data = akaiimage::WriteProgramFile(kit);
+  const akaiimage::VolumeEntry drums{.name = "DRUMS",
+                          .files = {SampleEntry("KICK", 44100, 44100, true), program,
+                                    SampleEntry("SNARE", 1000, 22050, false)}};
+  akaiimage::DiscDescription disc;
+  disc.partitions = {{60, {drums, {.name = "BASS", .files = {SampleEntry("SUB", 100, 32000, false)}}}},
+                     {30, {{.name = "PADS", .files = {SampleEntry("AIR", 100, 44100, false)}}}}};
+  return disc;
 }
 
 inline void DeleteSettings() { platform::RegDeleteKeyA(platform::HKEY_LOCAL_MACHINE, kSettingsKey); }

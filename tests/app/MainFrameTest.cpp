@@ -25,37 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace akaiimage;
-
-FileEntry SampleEntry(const std::string& name, uint32_t words, uint16_t rate, bool looped) {
-  SampleDescription sample;
-  sample.name = name;
-  sample.sampleRate = rate;
-  sample.words.assign(words, 1000);
-  if (looped) sample.loops.push_back({.loopAt = words - 1, .length = words / 2, .time = 1});
-  FileEntry file;
-  file.name = name;
-  file.data = WriteSampleFile(sample);
-  return file;
-}
-
-// Partition A: DRUMS (KICK: 88,350 bytes at 44,100 Hz with a loop; KIT; SNARE) and BASS;
-// partition B: PADS.
-DiscDescription Drums() {
-  ProgramDescription kit;
-  kit.name = "KIT";
-  kit.keygroups.push_back({.zones = {{.sampleName = "KICK"}}});
-  FileEntry program;
-  program.name = "KIT";
-  program.type = 'p';
-  program.data = WriteProgramFile(kit);
-  const VolumeEntry drums{.name = "DRUMS",
-                          .files = {SampleEntry("KICK", 44100, 44100, true), program,
-                                    SampleEntry("SNARE", 1000, 22050, false)}};
-  DiscDescription disc;
-  disc.partitions = {{60, {drums, {.name = "BASS", .files = {SampleEntry("SUB", 100, 32000, false)}}}},
-                     {30, {{.name = "PADS", .files = {SampleEntry("AIR", 100, 44100, false)}}}}};
-  return disc;
-}
+using apptest::Drums;
 
 QStringList Column(const QTreeWidget& view, int column) {
   QStringList texts;
