@@ -5,6 +5,7 @@
 #include <set>
 #include <tuple>
 
+#include "platform/library/Library.h"
 #include "platform/machine/FileServices.h"
 #include "tests/installer/InstallerTestSupport.h"
 #include "tools/machine/MachineTool.h"
@@ -126,7 +127,18 @@ TEST_F(InstallerTest, InstallThenUninstallLeavesTheMachineAsBefore) {
   EXPECT_TRUE(log.ends_with("NEWKEY HKEY_LOCAL_MACHINE,Software\\Korvell\\Carvox\r\n"
                             "NEWKEY HKEY_LOCAL_MACHINE,Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Carvox\r\n"));
   EXPECT_EQ(log.find("MFC42"), std::string::npos);  // it existed before
-  EXPECT_TRUE(platform::VersionRecordOf(Read(appDir + "\\SFEDT32.DLL")).has_value());  // as built
+  for (const char* file : {"\\Carvox.exe", "\\SFEDT32.DLL"}) {
+    EXPECT_TRUE(platform::VersionRecordOf(Read(appDir + file)).has_value()) << file;  // as built
+  }
+  // The installed program starts and closes: a missing engine beside it would hold it at
+  // a message box, so the guard's time-out fails the test instead of hanging it.
+  EXPECT_EQ(RunProgram("QT_QPA_PLATFORM=offscreen CARVOX_CLOSE_AFTER_START=1 CARVOX_SPLASH_MS=0 CARVOX_SOUND=silent "
+                       "timeout 300 '" + platform::ToHostPath(appDir + "\\Carvox.exe").string() + "'", output), 0)
+      << output;
+  platform::HMODULE layer = platform::LoadLibraryA("C:\\WINDOWS\\system32\\WNASPI32.DLL");
+  ASSERT_NE(layer, nullptr);
+  EXPECT_NE(platform::GetProcAddress(layer, "SendASPI32Command"), nullptr);
+  platform::FreeLibrary(layer);
   platform::ShellLink link;
   ASSERT_TRUE(platform::LoadShellLink((std::string(platform::kCommonProgramsFolder) + "\\Korvell\\Carvox.lnk").c_str(), link));
   EXPECT_EQ(link.target, appDir + "\\Carvox.exe");
