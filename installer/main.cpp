@@ -1,9 +1,11 @@
 // carvox-setup: installs Carvox into the machine.
-//   carvox-setup --unattended [--dir PATH]
-// Unattended, the agreement counts as accepted, Finish runs at once, messages go to the
-// terminal and every question takes its default answer.
+//   carvox-setup [--unattended] [--dir PATH]
+// Without --unattended the wizard runs (it needs a display); --dir fills its directory
+// page. Unattended, the agreement counts as accepted, Finish runs at once, messages go
+// to the terminal and every question takes its default answer.
 #include <unistd.h>
 
+#include <QApplication>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -11,6 +13,8 @@
 
 #include "installer/Installer.h"
 #include "installer/Messages.h"
+#include "installer/Wizard.h"
+#include "platform/prompt/QtPrompt.h"
 #include "platform/registry/Registry.h"
 #include "platform/resources/Resources.h"
 
@@ -21,7 +25,7 @@ extern const size_t kInstallerStringsCount;
 
 namespace {
 
-constexpr const char* kUsage = "usage: carvox-setup --unattended [--dir PATH]\n";
+constexpr const char* kUsage = "usage: carvox-setup [--unattended] [--dir PATH]\n";
 
 // The progress text, shown only on a terminal.
 class TerminalProgress : public installer::ProgressText {
@@ -31,7 +35,28 @@ class TerminalProgress : public installer::ProgressText {
   }
 };
 
-int Install(const std::vector<std::string>& arguments) {
+int InstallUnattended(installer::InstallerContext& context) {
+  // Nobody answers an unattended run: questions take their default answers.
+  if (std::freopen("/dev/null", "r", stdin) == nullptr) return 1;
+  platform::SetShellUnattended(true);
+  TerminalProgress progress;
+  installer::RunInstallation(context, progress);
+  if (isatty(fileno(stderr))) std::cerr << "\n";
+  installer::ShowClosingMessage(context);
+  return 0;
+}
+
+int InstallWithWizard(int& argc, char** argv, installer::InstallerContext& context) {
+  QApplication application(argc, argv);
+  platform::QtPrompt prompt;
+  platform::InstallPrompt(&prompt);
+  installer::RunWizard(context);
+  platform::InstallPrompt(nullptr);
+  return 0;
+}
+
+int Install(int& argc, char** argv) {
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
   bool unattended = false;
   std::string directory;
   for (size_t i = 0; i < arguments.size(); ++i) {
@@ -42,8 +67,8 @@ int Install(const std::vector<std::string>& arguments) {
       return 2;
     }
   }
-  if (!unattended) {
-    std::cerr << "carvox-setup: the setup wizard is not available in this build; use --unattended\n" << kUsage;
+  if (!unattended && !platform::DisplayAvailable()) {
+    std::cerr << "carvox-setup: no display for the setup wizard; use --unattended\n" << kUsage;
     return 2;
   }
   // Lives for the whole run; its end removes the staging folder (a static one would be
@@ -58,14 +83,7 @@ int Install(const std::vector<std::string>& arguments) {
       return 2;
     }
   }
-  // Nobody answers an unattended run: questions take their default answers.
-  if (std::freopen("/dev/null", "r", stdin) == nullptr) return 1;
-  platform::SetShellUnattended(true);
-  TerminalProgress progress;
-  installer::RunInstallation(context, progress);
-  if (isatty(fileno(stderr))) std::cerr << "\n";
-  installer::ShowClosingMessage(context);
-  return 0;
+  return unattended ? InstallUnattended(context) : InstallWithWizard(argc, argv, context);
 }
 
 }  // namespace
@@ -74,6 +92,5 @@ int main(int argc, char** argv) {
   static const platform::ResourceTable table{kInstallerFiles, kInstallerFilesCount, kInstallerStrings,
                                              kInstallerStringsCount};
   platform::InstallResources(&table);
-  const std::vector<std::string> arguments(argv + 1, argv + argc);
-  return platform::RunReportingHiveErrors([&] { return Install(arguments); }, installer::kInstallerCaption);
+  return platform::RunReportingHiveErrors([&] { return Install(argc, argv); }, installer::kInstallerCaption);
 }

@@ -64,6 +64,9 @@ int main() {
   if (mkdtemp(pattern.data()) == nullptr) return 1;
   const fs::path scratch = pattern;
   setenv("CARVOX_MACHINE", (scratch / "machine").c_str(), 1);
+  // Without a display the uninstaller shows no splash and no boxes waiting for answers.
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
   const std::set<std::string> before = ExportLines();
   const std::string quiet = " </dev/null >/dev/null 2>&1";
   int status = 0;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <cstdlib>
 
 namespace platform {
 namespace {
@@ -59,6 +60,14 @@ int QtPrompt::Show(const std::string& text, const std::string& caption, unsigned
   box.exec();
   if (box.clickedButton() == nullptr) return HarmlessAnswer(type);
   return AnswerFor(box.standardButton(box.clickedButton()));
+}
+
+bool DisplayAvailable() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return true;
+  }
+  return false;
 }
 
 }  // namespace platform

@@ -13,4 +13,8 @@ class QtPrompt : public Prompt {
   int Show(const std::string& text, const std::string& caption, unsigned type) override;
 };
 
+// Whether there is a display to show windows on (an X or a Wayland display is named);
+// programs without one speak through the terminal.
+bool DisplayAvailable();
+
 }  // namespace platform

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "installer/InstallLog.h"
@@ -55,6 +56,15 @@ class InstallerTest : public testing::Test {
     platform::RegSetValueExA(key, "PlatformId", 0, platform::REG_DWORD,
                              reinterpret_cast<const platform::BYTE*>(&windows), 4);
     platform::RegCloseKey(key);
+  }
+  // The files and folders of drive C:, relative to it.
+  static std::set<std::string> MachineFiles() {
+    std::set<std::string> files;
+    const std::filesystem::path drive = platform::MachineRoot() / "drive_c";
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(drive)) {
+      files.insert(std::filesystem::relative(entry.path(), drive));
+    }
+    return files;
   }
   static bool KeyExists(const std::string& subkey) {
     platform::HKEY key = nullptr;
