@@ -91,7 +91,7 @@ class FormatConverter::Resampler {
   double phase_ = 1.0;
 };
 
-FormatConverter::FormatConverter(const WAVEFORMATEX& from, DWORD mixRate) : from_(from), mixRate_(mixRate) {
+FormatConverter::FormatConverter(const WAVEFORMATEX& from, DWORD mixRate) : from_(from) {
   if (from.nSamplesPerSec != mixRate) resampler_ = std::make_unique<Resampler>(from, mixRate);
 }
 

@@ -29,7 +29,6 @@ class FormatConverter {
   void CopyInto(SoftwareBuffer& buffer, int32_t* mix, DWORD frames);
 
   const WAVEFORMATEX from_;
-  const DWORD mixRate_;
   std::unique_ptr<Resampler> resampler_;  // null at the mix rate
 };
 
