@@ -54,7 +54,7 @@ const VirtualDrive* FindDrive(const DriveTable& table, char letter) {
 
 // The reason the image cannot be a disc, or "".
 std::string ImageProblem(const std::filesystem::path& image) {
-  const int fd = ::open(image.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(image.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);  // a pipe must not block
   if (fd < 0) return std::strerror(errno);
   struct stat info {};
   const bool isFile = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);

@@ -67,11 +67,14 @@ DiscImageFile::~DiscImageFile() {
 }
 
 void DiscImageFile::Open(const std::filesystem::path& file) {
-  fd_ = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK, opening a pipe would wait for a writer, for ever.
+  fd_ = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd_ < 0) throw OpenError(file, std::strerror(errno));
   struct stat info {};
-  if (::fstat(fd_, &info) != 0 || S_ISDIR(info.st_mode)) {
-    const std::string reason = S_ISDIR(info.st_mode) ? "it is a folder" : std::strerror(errno);
+  if (::fstat(fd_, &info) != 0 || S_ISDIR(info.st_mode) || S_ISFIFO(info.st_mode)) {
+    const std::string reason = S_ISDIR(info.st_mode)    ? "it is a folder"
+                               : S_ISFIFO(info.st_mode) ? "it is a pipe, not a file"
+                                                        : std::strerror(errno);
     ::close(fd_);
     fd_ = -1;
     throw OpenError(file, reason);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <vector>
@@ -56,6 +57,9 @@ TEST(ImageFileSource, MissingFileOrFolderNamesThePath) {
   }
   const fs::path folder = testsupport::FreshFolder("image-folder");
   EXPECT_THROW(ImageFileSource{folder}, ImageOpenError);
+  const fs::path fifo = folder / "fifo.iso";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_THROW(ImageFileSource{fifo}, ImageOpenError);  // refused at once, not waiting for a writer
 }
 
 }  // namespace

@@ -87,12 +87,15 @@ TEST(DriveTable, RefusalsGarbageAndPublishedLetters) {
   ::stat(hive.c_str(), &after);
   EXPECT_EQ(before.st_ino, after.st_ino);
 
+  const fs::path fifo = image.parent_path() / "fifo.iso";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);  // opening it must not wait for a writer
   const struct {
     fs::path image;
     char letter;
     const char* error;
   } refusals[] = {
       {image.parent_path() / "missing.iso", 0, "No such file"}, {image.parent_path(), 0, "not a file"},
+      {fifo, 0, "not a file"},
       {image, 'c', "C: is the machine's own drive"},           {image, 'Z', "Z: is the machine's own drive"},
       {image, first, "already in use"},                          {image, '7', "not a drive letter"},
   };
