@@ -127,8 +127,11 @@ DWORD Layer::Abort(SRB_Abort& srb) {
 }
 
 void Layer::Finish(SRB_ExecSCSICmd& srb, BYTE status) {
+  // The event is taken before the status is set: a caller that polls the status may
+  // free the block as soon as it is final.
+  const platform::HANDLE event = (srb.SRB_Flags & SRB_EVENT_NOTIFY) != 0 ? srb.SRB_PostProc : nullptr;
   srb.SRB_Status = status;
-  if ((srb.SRB_Flags & SRB_EVENT_NOTIFY) != 0 && srb.SRB_PostProc != nullptr) platform::SetEvent(srb.SRB_PostProc);
+  if (event != nullptr) platform::SetEvent(event);
 }
 
 void Layer::Work() {
