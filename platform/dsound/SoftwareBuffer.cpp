@@ -248,6 +248,8 @@ HRESULT SoftwareDevice::CreateSoundBuffer(const DSBUFFERDESC* description, IDire
       return DSERR_INVALIDPARAM;
     }
     if (!Playable(*description->lpwfxFormat)) return DSERR_BADFORMAT;
+    // Cursors move by whole frames: a part frame at the end would be read past.
+    if (description->dwBufferBytes % description->lpwfxFormat->nBlockAlign != 0) return DSERR_INVALIDPARAM;
   }
   *buffer = NewBuffer(*description);
   return DS_OK;

@@ -61,6 +61,13 @@ TEST(PlayCommand, WritesWhatWouldBeHeardWordForWord) {
     ASSERT_EQ(left[i], words[i < 12033 ? i : 5033 + (i - 12033) % 7000]) << "at frame " << i;
   }
 
+  // Shorter than a frame: one frame, not a recording that only a full disk ends.
+  {
+    testsupport::FileSizeLimit limit(100000);
+    ASSERT_EQ(Play({.sample = "LOOPED", .loop = true, .seconds = 1e-6, .to = folder / "brief.wav"}).status, 0);
+  }
+  EXPECT_EQ(Channels(folder / "brief.wav").first, std::vector<int16_t>{words[0]});
+
   // Once: the sample, then silence.
   ASSERT_EQ(Play({.sample = "SHORT", .to = folder / "once.wav"}).status, 0);
   const std::vector<int16_t> once = Channels(folder / "once.wav").first;

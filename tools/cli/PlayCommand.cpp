@@ -1,5 +1,6 @@
 #include "tools/cli/PlayCommand.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cmath>
 #include <cstdio>
@@ -91,7 +92,9 @@ int Play(const PlayOptions& options, const VolumeChoice& choice, std::ostream& o
   OpenedDisc disc(options.image);
   const SelectedVolume volume = SelectVolume(disc, choice);
   const AkaiSample& sample = LoadSample(disc, volume, options.sample);
-  const uint64_t fileFrames = options.loop ? static_cast<uint64_t>(std::llround(options.seconds * kMixRate)) : 0;
+  // At least one frame: a limit of 0 would mean no limit at all.
+  const uint64_t fileFrames =
+      options.loop ? std::max<uint64_t>(1, static_cast<uint64_t>(std::llround(options.seconds * kMixRate))) : 0;
   if (options.to && !platform::SelectSoundOutput("file:" + options.to->string(), fileFrames)) {
     throw CommandError("cannot write to \"" + options.to->string() + "\"");
   }

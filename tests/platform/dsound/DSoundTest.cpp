@@ -67,10 +67,20 @@ TEST(DSound, BuffersLockAcrossTheirEndAndRefuseBadCalls) {
     ASSERT_EQ(played.buffer->Play(0, 0, 0), DS_OK);
     EXPECT_EQ(WaitForSingleObject(played.stopped, 60000), WAIT_OBJECT_0);
   }
-  WAVEFORMATEX zeroRate{WAVE_FORMAT_PCM, 1, 0, 0, 2, 16, 0};
-  const DSBUFFERDESC description{kDSBufferDescSize, 0, 1000, 0, &zeroRate};
-  IDirectSoundBuffer* buffer = nullptr;
-  EXPECT_EQ(device->CreateSoundBuffer(&description, &buffer, nullptr), DSERR_BADFORMAT);
+  const struct {
+    WAVEFORMATEX format;
+    DWORD bytes;
+    HRESULT result;
+  } refused[] = {
+      {{WAVE_FORMAT_PCM, 1, 0, 0, 2, 16, 0}, 1000, DSERR_BADFORMAT},              // a rate of 0
+      {{WAVE_FORMAT_PCM, 1, 44100, 88200, 2, 16, 0}, 1001, DSERR_INVALIDPARAM},   // half a frame at the end
+      {{WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0}, 1002, DSERR_INVALIDPARAM},  // the same in stereo
+  };
+  for (const auto& r : refused) {
+    const DSBUFFERDESC description{kDSBufferDescSize, 0, r.bytes, 0, &r.format};
+    IDirectSoundBuffer* buffer = nullptr;
+    EXPECT_EQ(device->CreateSoundBuffer(&description, &buffer, nullptr), r.result) << r.bytes;
+  }
   device->Release();
   ForgetSoundOutputChoice();
 }
