@@ -87,6 +87,7 @@ TEST(PlayCommand, FailuresAreExplainedAndLeaveNoFile) {
       {{.sample = "SHORT", .driver = "no such driver"}, "no sound driver \"no such driver\""},
       {{.sample = "SHORT", .to = folder / "missing" / "x.wav"}, "cannot create"},
       {{.sample = "LOOPED", .loop = true, .seconds = 0}, "--seconds must be more than 0"},
+      {{.sample = "LOOPED", .loop = true, .seconds = 1e20}, "at most 604800"},
   };
   for (const auto& c : cases) {
     const CliRun run = Play(c.options);

@@ -130,8 +130,10 @@ int RunPlay(const PlayOptions& options, std::ostream& out, std::ostream& err) {
     err << kProgram << ": play: give --partition P with either --volume NAME or --volume-index N\n";
     return kExitFailure;
   }
-  if (!(options.seconds > 0)) {
-    err << kProgram << ": play: --seconds must be more than 0\n";
+  // A week bounds the play time, so that it stays exact in whole milliseconds and frames.
+  constexpr double kLongestPlay = 7 * 24 * 3600;
+  if (!(options.seconds > 0 && options.seconds <= kLongestPlay)) {
+    err << kProgram << ": play: --seconds must be more than 0 and at most 604800 (a week)\n";
     return kExitFailure;
   }
   const int status = ReportFailures(options.image, err, [&] { return Play(options, choice, out); });
