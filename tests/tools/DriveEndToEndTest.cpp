@@ -45,12 +45,9 @@ CliRun List(const fs::path& disc) {
 }
 
 void ExportAll(const fs::path& disc, const fs::path& folder) {
-  cli::ExportOptions options;
-  options.image = disc;
-  options.outputDir = folder;
-  options.all = true;
   std::ostringstream out, err;
-  EXPECT_EQ(cli::RunExport(options, out, err), cli::kExitSuccess) << err.str();
+  const int status = cli::RunExport({.image = disc, .outputDir = folder, .all = true}, out, err);
+  EXPECT_EQ(status, cli::kExitSuccess) << err.str();
 }
 
 TEST(DriveEndToEnd, MountedDiscsListAndExportAsTheirImages) {
