@@ -81,25 +81,23 @@ TEST(RealLayout, UnsoundChainsFallBackToContiguousReads) {
   // chain unsound, so the reader reads as it does without a FAT.
   struct Case {
     const char* what;
+    bool headerMark;        // the header's own mark (block 0) is damaged, not the chain
     uint32_t blockOfChain;  // 0-based position in the file's chain
     uint16_t value;
+    bool fromStart;  // `value` counts from the file's start block
   };
   const Case cases[] = {
-      {"loops back to its start", 12, 0},  // value patched to the start block below
-      {"leaves the partition", 3, 5000},   {"ends early", 5, 0xC000},
-      {"runs long", 12, 0},                // value patched to the block after below
-      {"links to a free block", 2, 0},     {"garbage header marks", 0, 0x1234},
+      {"loops back to its start", false, 12, 0, true}, {"leaves the partition", false, 3, 5000, false},
+      {"ends early", false, 5, 0xC000, false},         {"runs long", false, 12, 13, true},
+      {"links to a free block", false, 2, 0, false},   {"garbage header marks", true, 0, 0x1234, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     OpenedImage disc(RealDisc({VolumeEntry{.name = "V", .files = {SampleOf("LONG", kLongSample, 300)}}}));
     disc.reader.ReadFiles(0, 0);
     const uint16_t start = disc.reader.files().At(0)->startBlock;
-    uint16_t value = c.value;
-    if (std::string(c.what) == "loops back to its start") value = start;
-    if (std::string(c.what) == "runs long") value = static_cast<uint16_t>(start + 13);
-    // "garbage header marks" damages the header's own mark (block 0) instead.
-    PatchFat(disc.image.path(), std::string(c.what) == "garbage header marks" ? 0 : start + c.blockOfChain, value);
+    const auto value = static_cast<uint16_t>(c.fromStart ? start + c.value : c.value);
+    PatchFat(disc.image.path(), c.headerMark ? 0 : start + c.blockOfChain, value);
     disc.reader.ReadVolumes(0);
     disc.counting.Forget();
     ExpectWordsCountUp(disc.reader, "LONG", 300);
