@@ -45,7 +45,7 @@ int Run(int argc, char** argv) {
   std::string image;
   std::string letter;
   CLI::App* mount = app.add_subcommand("mount", "Mount a disc image; prints the drive letter");
-  mount->add_option("IMAGE", image, "Disc image (2048-byte sectors)")->required();
+  mount->add_option("IMAGE", image, "Disc image: 2048-byte or raw 2352-byte sectors, or a .cue sheet")->required();
   mount->add_option("LETTER", letter, "Drive letter (default: the first free one from D:)");
   CLI::App* unmount = app.add_subcommand("unmount", "Remove a virtual drive");
   unmount->add_option("LETTER", letter, "Drive letter")->required();
