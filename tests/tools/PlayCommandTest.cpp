@@ -32,18 +32,14 @@ CliRun Play(cli::PlayOptions options) {
   return clitest::Capture([&](std::ostream& out, std::ostream& err) { return cli::RunPlay(options, out, err); });
 }
 
-// The left and right channel of a stereo WAV file.
+// The left and right channel of a 44.1 kHz stereo WAV file.
 std::pair<std::vector<int16_t>, std::vector<int16_t>> Channels(const fs::path& path) {
-  SF_INFO info{};
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-  if (file == nullptr || info.channels != 2 || info.samplerate != 44100) return {};
-  std::vector<int16_t> frames(static_cast<size_t>(info.frames) * 2);
-  sf_read_short(file, frames.data(), static_cast<sf_count_t>(frames.size()));
-  sf_close(file);
+  const clitest::WavContents wav = clitest::ReadWav(path);
   std::pair<std::vector<int16_t>, std::vector<int16_t>> channels;
-  for (size_t i = 0; i < frames.size(); i += 2) {
-    channels.first.push_back(frames[i]);
-    channels.second.push_back(frames[i + 1]);
+  if (wav.channels != 2 || wav.rate != 44100) return channels;
+  for (size_t i = 0; i + 1 < wav.words.size(); i += 2) {
+    channels.first.push_back(wav.words[i]);
+    channels.second.push_back(wav.words[i + 1]);
   }
   return channels;
 }
