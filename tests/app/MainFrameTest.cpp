@@ -68,7 +68,7 @@ class MainFrameTest : public testing::Test {
   void SelectVolume(const QString& name) {
     contents().setCurrentItem(contents().findItems(name, Qt::MatchExactly).front());
   }
-  void SelectItems(std::initializer_list<int> rows) {
+  void SelectItems(const std::vector<int>& rows) {
     items().clearSelection();
     for (int row : rows) items().topLevelItem(row)->setSelected(true);
   }
@@ -157,8 +157,7 @@ TEST_F(MainFrameTest, ContextMenusAndPlayFollowTheSelection) {
                         {{1}, {"Export..."}, false},
                         {{0, 2}, {"Export..."}, false}};
   for (const Case& c : cases) {
-    items().clearSelection();
-    for (int row : c.rows) items().topLevelItem(row)->setSelected(true);
+    SelectItems(c.rows);
     EXPECT_EQ(MenuTexts(), c.menu);
     EXPECT_EQ(frame_.action(ID_SAMPLE_PLAY)->isEnabled(), c.play);
     EXPECT_EQ(frame_.action(ID_SAMPLE_LOOP)->isEnabled(), c.play);
