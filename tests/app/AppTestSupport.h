@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QTimer>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -61,19 +62,6 @@ inline akaiimage::DiscDescription Drums() {
 }
 
 inline void DeleteSettings() { platform::RegDeleteKeyA(platform::HKEY_LOCAL_MACHINE, kSettingsKey); }
-
-// Stores `size` bytes of `data` as value `name` of `type` under the settings key.
-inline void StoreValue(const char* name, platform::DWORD type, const void* data, platform::DWORD size) {
-  platform::HKEY key = nullptr;
-  platform::RegCreateKeyExA(platform::HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, platform::KEY_ALL_ACCESS,
-                            nullptr, &key, nullptr);
-  platform::RegSetValueExA(key, name, 0, type, static_cast<const platform::BYTE*>(data), size);
-  platform::RegCloseKey(key);
-}
-
-inline void StoreDword(const char* name, platform::DWORD value) {
-  StoreValue(name, platform::REG_DWORD, &value, sizeof value);
-}
 
 // The value as stored: its type and bytes (strings without their NUL).
 struct Stored {

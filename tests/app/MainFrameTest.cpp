@@ -18,6 +18,7 @@
 #include "tests/app/AppTestSupport.h"
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestPaths.h"
+#include "tests/support/VirtualDrives.h"
 #include "tools/akaiimage/AkaiHeaderWriter.h"
 #include "tools/akaiimage/AkaiImageBuilder.h"
 
@@ -67,7 +68,7 @@ class MainFrameTest : public testing::Test {
   void SelectVolume(const QString& name) {
     contents().setCurrentItem(contents().findItems(name, Qt::MatchExactly).front());
   }
-  void SelectItems(std::initializer_list<int> rows) {
+  void SelectItems(const std::vector<int>& rows) {
     items().clearSelection();
     for (int row : rows) items().topLevelItem(row)->setSelected(true);
   }
@@ -156,8 +157,7 @@ TEST_F(MainFrameTest, ContextMenusAndPlayFollowTheSelection) {
                         {{1}, {"Export..."}, false},
                         {{0, 2}, {"Export..."}, false}};
   for (const Case& c : cases) {
-    items().clearSelection();
-    for (int row : c.rows) items().topLevelItem(row)->setSelected(true);
+    SelectItems(c.rows);
     EXPECT_EQ(MenuTexts(), c.menu);
     EXPECT_EQ(frame_.action(ID_SAMPLE_PLAY)->isEnabled(), c.play);
     EXPECT_EQ(frame_.action(ID_SAMPLE_LOOP)->isEnabled(), c.play);
@@ -275,15 +275,9 @@ TEST(StartUp, TheWindowsVersionDecides) {
     bool runs;
   } cases[] = {{1, 4, 0, true}, {1, 4, 10, true}, {2, 5, 0, true}, {2, 5, 1, true}, {2, 4, 0, false}};
   for (const auto& c : cases) {
-    platform::HKEY key = nullptr;
-    platform::RegCreateKeyExA(platform::HKEY_LOCAL_MACHINE, platform::kVersionKey, 0, nullptr, 0,
-                              platform::KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    for (const auto& [name, value] : {std::pair{"PlatformId", c.platformId}, {"MajorVersion", c.major},
-                                      {"MinorVersion", c.minor}}) {
-      platform::RegSetValueExA(key, name, 0, platform::REG_DWORD, reinterpret_cast<const platform::BYTE*>(&value),
-                               sizeof value);
-    }
-    platform::RegCloseKey(key);
+    testsupport::SetMachineDword(platform::kVersionKey, "PlatformId", c.platformId);
+    testsupport::SetMachineDword(platform::kVersionKey, "MajorVersion", c.major);
+    testsupport::SetMachineDword(platform::kVersionKey, "MinorVersion", c.minor);
     testsupport::ScriptedPrompt prompt;
     CMainFrame frame;
     frame.Create();

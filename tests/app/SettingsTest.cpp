@@ -2,19 +2,18 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
-#include <cstring>
 
 #include "app/CPreferencesDlg.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/support/ScriptedPrompt.h"
+#include "tests/support/VirtualDrives.h"
 
 namespace {
 
 using apptest::ReadStored;
-using apptest::StoreDword;
-using apptest::StoreValue;
 using platform::REG_DWORD;
 using platform::REG_SZ;
+using testsupport::SetMachineString;
 
 class SettingsTest : public testing::Test {
  protected:
@@ -58,13 +57,13 @@ TEST_F(SettingsTest, StringsAreReadByTheSizeReturnedWithinTheirBuffer) {
                         {REG_DWORD, std::string("\x01\x00\x00\x00", 4), ""}};
   for (const Case& c : cases) {
     apptest::DeleteSettings();
-    StoreValue("Last_exportDir", c.type, c.bytes.data(), static_cast<platform::DWORD>(c.bytes.size()));
+    testsupport::SetMachineValue(kSettingsKey, "Last_exportDir", c.type, {c.bytes.begin(), c.bytes.end()});
     EXPECT_EQ(LoadSettings({}).m_lastExportDir, c.read) << c.bytes.size();
     if (c.read.empty()) {
       EXPECT_EQ(ReadStored("Last_exportDir").type, REG_SZ);
     }
   }
-  StoreValue("normalize_Export", REG_SZ, "1", 2);
+  SetMachineString(kSettingsKey, "normalize_Export", "1");
   EXPECT_EQ(LoadSettings({}).m_normalizeExport, 0);
   EXPECT_EQ(ReadStored("normalize_Export").type, REG_DWORD);
 }
@@ -84,8 +83,8 @@ class PreferencesTest : public testing::TestWithParam<DialogCase> {};
 TEST_P(PreferencesTest, ShowsTheSettingsAndStoresOnlyOnOk) {
   const DialogCase& c = GetParam();
   apptest::DeleteSettings();
-  StoreValue("DSound_driver", REG_SZ, "Speakers (HD Audio)", 20);
-  StoreDword("doubleclick_plays_loop", 5);
+  SetMachineString(kSettingsKey, "DSound_driver", "Speakers (HD Audio)");
+  testsupport::SetMachineDword(kSettingsKey, "doubleclick_plays_loop", 5);
   const apptest::FixedDrivers drivers = apptest::TwoDevices();
   testsupport::ScriptedPrompt prompt;
   CPreferencesDlg dialog(&drivers, nullptr);
@@ -126,7 +125,7 @@ TEST_F(SettingsTest, TheStoredDriverIsFoundByPrefixAndKeptWhenGone) {
   const std::tuple<const char*, int, const char*> cases[] = {
       {"usb", 1, "USB Headset"}, {"Old Card", -1, "Old Card"}, {"", 0, "Speakers (HD Audio)"}};
   for (const auto& [stored, selected, kept] : cases) {
-    StoreValue("DSound_driver", REG_SZ, stored, static_cast<platform::DWORD>(std::strlen(stored) + 1));
+    SetMachineString(kSettingsKey, "DSound_driver", stored);
     const apptest::FixedDrivers drivers = apptest::TwoDevices();
     testsupport::ScriptedPrompt prompt;
     CPreferencesDlg dialog(&drivers, nullptr);
