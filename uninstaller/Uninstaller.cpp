@@ -94,8 +94,12 @@ int DecrementSharedCount(const std::string& path) {
   DWORD left = 1;
   if (count) {
     left = *count == 0 ? 0 : *count - 1;
-    installer::WriteSharedCount(key, path, left);
-    if (left == 0) RegDeleteValueA(key, path.c_str());
+    // The last user gone, the value goes: writing 0 first would only save the hive twice.
+    if (left == 0) {
+      RegDeleteValueA(key, path.c_str());
+    } else {
+      installer::WriteSharedCount(key, path, left);
+    }
   }
   RegCloseKey(key);
   return static_cast<int>(left);
