@@ -3,7 +3,6 @@
 #include <cctype>
 #include <vector>
 
-#include "installer/Files.h"
 #include "installer/InstallLog.h"
 #include "installer/Installer.h"
 #include "installer/Messages.h"
@@ -114,7 +113,7 @@ void UnregisterServerFile(const std::string& path) {
 
 int WinMain(const std::string& commandLine, Splash* splash) {
   const std::string logPath = Trimmed(commandLine);
-  if (logPath.empty() || !installer::PathExists(logPath)) {
+  if (logPath.empty() || !PathExists(logPath)) {
     ShowMessage("Could not uninstall (log file not found)", MB_OK | MB_ICONSTOP, "Error");
     return 0;
   }
