@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <string>
 
-#include "installer/Files.h"
 #include "installer/Installer.h"
 #include "platform/machine/FileServices.h"
 #include "platform/machine/Machine.h"

@@ -6,8 +6,6 @@
 
 namespace installer {
 
-// Whether anything of that name exists (FindFirstFileA finds a match).
-bool PathExists(const std::string& path);
 // Writes the whole file or nothing: a short write or a failed close removes what was
 // written, so that no truncated copy (which would lack its version record) is used.
 bool WriteWholeFile(const std::string& path, const void* data, size_t size);

@@ -5,6 +5,7 @@
 #include "installer/InstallLog.h"
 #include "installer/Installer.h"
 #include "installer/Messages.h"
+#include "platform/machine/FileServices.h"
 #include "platform/resources/Resources.h"
 
 namespace installer {

@@ -76,14 +76,6 @@ int LeaveForNextStart(InstallerContext& context, const std::string& staged, cons
 
 }  // namespace
 
-bool PathExists(const std::string& path) {
-  WIN32_FIND_DATAA found;
-  HFINDFILE search = FindFirstFileA(path.c_str(), &found);
-  if (search == nullptr) return false;
-  FindClose(search);
-  return true;
-}
-
 bool WriteWholeFile(const std::string& path, const void* data, size_t size) {
   std::FILE* file = OpenFile(path, "w+b");
   if (file == nullptr) return false;

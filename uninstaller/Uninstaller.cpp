@@ -3,7 +3,6 @@
 #include <cctype>
 #include <vector>
 
-#include "installer/Files.h"
 #include "installer/InstallLog.h"
 #include "installer/Installer.h"
 #include "installer/Messages.h"
@@ -94,8 +93,12 @@ int DecrementSharedCount(const std::string& path) {
   DWORD left = 1;
   if (count) {
     left = *count == 0 ? 0 : *count - 1;
-    installer::WriteSharedCount(key, path, left);
-    if (left == 0) RegDeleteValueA(key, path.c_str());
+    // The last user gone, the value goes: writing 0 first would only save the hive twice.
+    if (left == 0) {
+      RegDeleteValueA(key, path.c_str());
+    } else {
+      installer::WriteSharedCount(key, path, left);
+    }
   }
   RegCloseKey(key);
   return static_cast<int>(left);
@@ -110,7 +113,7 @@ void UnregisterServerFile(const std::string& path) {
 
 int WinMain(const std::string& commandLine, Splash* splash) {
   const std::string logPath = Trimmed(commandLine);
-  if (logPath.empty() || !installer::PathExists(logPath)) {
+  if (logPath.empty() || !PathExists(logPath)) {
     ShowMessage("Could not uninstall (log file not found)", MB_OK | MB_ICONSTOP, "Error");
     return 0;
   }

@@ -280,6 +280,14 @@ BOOL MoveFileA(const char* existing, const char* target) {
   return TRUE;
 }
 
+bool PathExists(std::string_view windowsPath) {
+  WIN32_FIND_DATAA found;
+  HFINDFILE search = FindFirstFileA(std::string(windowsPath).c_str(), &found);
+  if (search == nullptr) return false;
+  FindClose(search);
+  return true;
+}
+
 bool ReadTextLines(std::string_view windowsPath, std::vector<std::string>& lines) {
   std::FILE* file = OpenFile(windowsPath, "r");
   if (file == nullptr) return false;

@@ -55,6 +55,9 @@ BOOL MoveFileA(const char* existing, const char* target);
 // Returns null with errno set when the file cannot be opened or the path is refused.
 std::FILE* OpenFile(std::string_view windowsPath, const char* mode);
 
+// Whether anything matches the path (FindFirstFileA finds it).
+bool PathExists(std::string_view windowsPath);
+
 // Reads a text file's lines whole, whatever their length, each without its line end
 // (LF, or CR LF); a last line without one is kept as it is. False when the file cannot be
 // opened or read.

@@ -38,10 +38,7 @@ void SetShellUnattended(bool value) { unattended = value; }
 intptr_t ShellExecuteA(void* /*window*/, const char* verb, const char* file, const char* /*parameters*/,
                        const char* /*directory*/, int /*show*/) {
   if (verb != nullptr && ::strcasecmp(verb, "open") != 0) return SE_ERR_NOASSOC;
-  WIN32_FIND_DATAA found;
-  HFINDFILE search = file == nullptr ? nullptr : FindFirstFileA(file, &found);
-  if (search == nullptr) return SE_ERR_FNF;
-  FindClose(search);
+  if (file == nullptr || !PathExists(file)) return SE_ERR_FNF;
   const std::string host = ToHostPath(file).string();
   if (unattended || !HasDisplay()) {
     std::printf("Open: %s\n", host.c_str());

@@ -50,10 +50,7 @@ void CarryOut(const std::string& entry) {
     DeleteFileA(source.c_str());
     return;
   }
-  WIN32_FIND_DATAA found;
-  HFINDFILE search = FindFirstFileA(source.c_str(), &found);
-  if (search == nullptr) return;  // nothing to move: keep the target
-  FindClose(search);
+  if (!PathExists(source)) return;  // nothing to move: keep the target
   DeleteFileA(target.c_str());
   MoveFileA(source.c_str(), target.c_str());
 }

@@ -1,27 +1,16 @@
 // The install log as the installer writes it and the uninstaller reads and splits it.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "installer/InstallLog.h"
-#include "platform/machine/Machine.h"
+#include "tests/support/MachineFiles.h"
 #include "tests/support/ScriptedPrompt.h"
 
 namespace {
 
 using installer::LogLineKind;
 
-std::string HostText(const std::string& windowsPath) {
-  std::ifstream in(platform::ToHostPath(windowsPath), std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteHost(const std::string& windowsPath, const std::string& bytes) {
-  std::ofstream(platform::ToHostPath(windowsPath), std::ios::binary) << bytes;
-}
+using testsupport::ReadMachineFile;
+using testsupport::WriteMachineFile;
 
 TEST(InstallLog, WritesNewestFirstWithCrLf) {
   installer::InstallLog& log = installer::TheInstallLog();
@@ -32,7 +21,7 @@ TEST(InstallLog, WritesNewestFirstWithCrLf) {
   installer::LogSysFile("C:\\WINDOWS\\system32", "x.dll", true);
   installer::WriteInstallLog("C:\\written.log");
   log.Clear();
-  EXPECT_EQ(HostText("C:\\written.log"),
+  EXPECT_EQ(ReadMachineFile("C:\\written.log"),
             "INSTSYSFILE C:\\WINDOWS\\system32,x.dll,COMPONENT\r\n"
             "INSTAPPFILE C:\\Program Files\\Korvell,a b.exe\r\n"
             "NEWDIR C:\\Program Files\\Korvell\r\n"
@@ -60,7 +49,7 @@ TEST(InstallLog, ReadsLinesWholeWhateverTheirEnds) {
       {"empty", "", {}},
   };
   for (const auto& c : cases) {
-    WriteHost("C:\\read.log", c.bytes);
+    WriteMachineFile("C:\\read.log", c.bytes);
     std::vector<std::string> lines;
     ASSERT_TRUE(installer::ReadInstallLog("C:\\read.log", lines)) << c.name;
     EXPECT_EQ(lines, c.lines) << c.name;

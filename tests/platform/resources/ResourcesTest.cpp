@@ -8,6 +8,7 @@
 #include "platform/machine/Machine.h"
 #include "platform/resources/Resources.h"
 #include "platform/resources/Version.h"
+#include "tests/support/MachineFiles.h"
 
 extern const platform::ResourceEntry kTestResources[];
 extern const size_t kTestResourcesCount;
@@ -45,8 +46,8 @@ TEST(Resources, FindsPayloadsByTypeAndNameAndStringsById) {
 // block the calls hand out.
 TEST(Versions, HandOutTheRecordInABlockThatIsCheckedBeforeUse) {
   const VS_FIXEDFILEINFO record = MakeVersionRecord(1, 2, 3, 4, VFT_DLL);
-  std::ofstream(ToHostPath("C:\\versioned.dll"), std::ios::binary)
-      << "program bytes" << std::string(reinterpret_cast<const char*>(&record), sizeof record);
+  testsupport::WriteMachineFile(
+      "C:\\versioned.dll", "program bytes" + std::string(reinterpret_cast<const char*>(&record), sizeof record));
   const DWORD size = GetFileVersionInfoSizeA("C:\\versioned.dll", nullptr);
   std::string block(size, '\0');
   ASSERT_TRUE(GetFileVersionInfoA("C:\\versioned.dll", 0, size, block.data()));
@@ -58,7 +59,7 @@ TEST(Versions, HandOutTheRecordInABlockThatIsCheckedBeforeUse) {
   EXPECT_FALSE(VerQueryValueA(block.data(), "\\StringFileInfo", &value, &length));
   block[6] = 'X';  // the key
   EXPECT_FALSE(VerQueryValueA(block.data(), "\\", &value, &length));
-  std::ofstream(ToHostPath("C:\\short.dll"), std::ios::binary) << "short";
+  testsupport::WriteMachineFile("C:\\short.dll", "short");
   EXPECT_EQ(GetFileVersionInfoSizeA("C:\\short.dll", nullptr), 0u);
   EXPECT_EQ(GetFileVersionInfoSizeA("C:\\missing.dll", nullptr), 0u);
 }
