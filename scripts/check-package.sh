@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Checks a Debian package of Carvox as a user's system would meet it:
+#   scripts/check-package.sh build/package/carvox_1.1.0_amd64.deb
+# lintian (no errors; the warnings it may give are explained in docs/packaging.md), the
+# desktop entry, the AppStream metadata and every man page; then, with the build tree
+# moved out of reach, the programs of the unpacked package (tests/packaging/check-programs.sh).
+source "$(dirname "$0")/lib.sh"
+deb="$(realpath "$1")"
+release="$CARVOX_ROOT/build/release"
+
+echo "== lintian"
+lintian --fail-on error --no-tag-display-limit "$deb"
+
+root="$(mktemp -d)"
+away="$CARVOX_ROOT/build/release.out-of-reach"
+restore() {
+  if [ -d "$away" ]; then mv "$away" "$release"; fi
+  rm -rf "$root"
+}
+trap restore EXIT
+dpkg-deb -x "$deb" "$root"
+share="$root/usr/share"
+
+echo "== desktop entry, AppStream metadata"
+desktop-file-validate "$share"/applications/*.desktop
+appstreamcli validate --no-net "$share"/metainfo/*.metainfo.xml
+
+echo "== man pages"
+programs=$(ls "$root/usr/bin")
+for program in $programs; do
+  page="$share/man/man1/$program.1.gz"
+  [ -f "$page" ] || { echo "no man page for $program" >&2; exit 1; }
+  warnings="$(zcat "$page" | groff -man -ww -z 2>&1)"
+  [ -z "$warnings" ] || { echo "$page: $warnings" >&2; exit 1; }
+done
+
+echo "== programs of the unpacked package, without the build tree"
+disc="$root/demo.iso"
+cp "$release/demo.iso" "$disc"
+mv "$release" "$away"
+VERSION="$(dpkg-deb -f "$deb" Version)" "$CARVOX_ROOT/tests/packaging/check-programs.sh" "$root/usr/bin" "$disc"
