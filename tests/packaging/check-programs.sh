@@ -8,7 +8,8 @@
 # - an export of DISC (an AKAI disc image with programs) writes WAV files and SoundFont
 #   banks, which needs the SoundFont engine the programs load at run time;
 # - the disc mounted in a virtual drive lists as the image does, which needs the
-#   CD-ROM layer the programs load at run time.
+#   CD-ROM layer the programs load at run time;
+# - the window starts on DISC.
 set -euo pipefail
 bin="$(cd "$1" && pwd)"
 disc="$(realpath "$2")"
@@ -60,5 +61,14 @@ else
   fail "carvox-vdrive mount: $drive"
 fi
 
+# The window, given the image, mounts it in a virtual drive and opens it (on Qt's
+# offscreen platform, closing once start-up is done).
+if CARVOX_SPLASH_MS=0 CARVOX_CLOSE_AFTER_START=1 "$bin/carvox" "$disc" >"$home/window.log" 2>&1; then
+  "$bin/carvox-vdrive" list | grep -qF "  $disc" || fail "carvox $disc did not mount the image"
+else
+  fail "carvox $disc: $(cat "$home/window.log")"
+fi
+
 [ "$failures" -eq 0 ] || exit 1
-echo "The programs in $bin answer --help and --version ($expected_version), export banks and read a virtual drive."
+echo "The programs in $bin answer --help and --version ($expected_version), export banks," \
+  "read a virtual drive and open the window."
