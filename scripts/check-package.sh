@@ -11,8 +11,12 @@ release="$CARVOX_ROOT/build/release"
 echo "== lintian"
 lintian --fail-on error --tag-display-limit 0 --info "$deb"
 
-root="$(mktemp -d)"
 away="$CARVOX_ROOT/build/release.out-of-reach"
+if [ -e "$away" ]; then
+  echo "$away exists: an earlier check was interrupted; move it back to $release first" >&2
+  exit 1
+fi
+root="$(mktemp -d)"
 restore() {
   if [ -d "$away" ]; then mv "$away" "$release"; fi
   rm -rf "$root"
@@ -24,6 +28,23 @@ share="$root/usr/share"
 echo "== desktop entry, AppStream metadata"
 desktop-file-validate "$share"/applications/*.desktop
 appstreamcli validate --no-net "$share"/metainfo/*.metainfo.xml
+
+echo "== the AKAI disc image type, as GLib's content-type guessing sees it"
+mime="$root/mime-check"
+mkdir -p "$mime/mime/packages"
+cp /usr/share/mime/packages/freedesktop.org.xml "$share"/mime/packages/*.xml "$mime/mime/packages/"
+update-mime-database "$mime/mime"
+content_type() {
+  XDG_DATA_HOME="$mime" XDG_DATA_DIRS="$mime" gio info -a standard::content-type "$1" | sed -n 's/.*content-type: //p'
+}
+head -c 4096 "$release/demo.iso" >"$mime/akai-disc"
+head -c 4096 /dev/zero >"$mime/other-disc"
+akai_type="$(content_type "$mime/akai-disc")"
+other_type="$(content_type "$mime/other-disc")"
+if [ "$akai_type" != application/x-akai-cdrom ] || [ "$other_type" = application/x-akai-cdrom ]; then
+  echo "an AKAI disc's first blocks are of type $akai_type, zeros of type $other_type" >&2
+  exit 1
+fi
 
 echo "== man pages"
 programs=$(ls "$root/usr/bin")

@@ -11,6 +11,7 @@ CARVOX_PACKAGES=(
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins xvfb xauth fonts-dejavu-core
   clang-14 libclang-rt-14-dev
   dpkg-dev fakeroot librsvg2-bin lintian desktop-file-utils appstream groff-base man-db
+  shared-mime-info libglib2.0-bin
 )
 
 # Installs the packages that are not installed yet (apt-get needs root).
