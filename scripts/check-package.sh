@@ -9,7 +9,7 @@ deb="$(realpath "$1")"
 release="$CARVOX_ROOT/build/release"
 
 echo "== lintian"
-lintian --fail-on error --tag-display-limit 0 --info "$deb"
+lintian --fail-on error --tag-display-limit 0 --display-info "$deb"
 
 away="$CARVOX_ROOT/build/release.out-of-reach"
 if [ -e "$away" ]; then

@@ -27,7 +27,9 @@ TEST(ProgramDataFileTest, BesideTheProgramThenTheInstalledDataFolder) {
     SCOPED_TRACE(entry.name);
     const fs::path file = ProgramDataFile(entry.name);
     EXPECT_EQ(FirstLine(file), entry.content);
-    if (*entry.content == '\0') EXPECT_EQ(file, ProgramFolder() / entry.name);
+    if (*entry.content == '\0') {
+      EXPECT_EQ(file, ProgramFolder() / entry.name);
+    }
   }
 }
 
