@@ -33,9 +33,10 @@ echo "== the AKAI disc image type, as GLib's content-type guessing sees it"
 mime="$root/mime-check"
 mkdir -p "$mime/mime/packages"
 cp /usr/share/mime/packages/freedesktop.org.xml "$share"/mime/packages/*.xml "$mime/mime/packages/"
+export XDG_DATA_HOME="$mime" XDG_DATA_DIRS="$mime"
 update-mime-database "$mime/mime"
 content_type() {
-  XDG_DATA_HOME="$mime" XDG_DATA_DIRS="$mime" gio info -a standard::content-type "$1" | sed -n 's/.*content-type: //p'
+  gio info -a standard::content-type "$1" | sed -n 's/.*content-type: //p'
 }
 head -c 4096 "$release/demo.iso" >"$mime/akai-disc"
 head -c 4096 /dev/zero >"$mime/other-disc"
@@ -45,6 +46,8 @@ if [ "$akai_type" != application/x-akai-cdrom ] || [ "$other_type" = application
   echo "an AKAI disc's first blocks are of type $akai_type, zeros of type $other_type" >&2
   exit 1
 fi
+
+unset XDG_DATA_HOME XDG_DATA_DIRS
 
 echo "== man pages"
 programs=$(ls "$root/usr/bin")
