@@ -106,7 +106,7 @@ int Play(const PlayOptions& options, const VolumeChoice& choice, std::ostream& o
   {
     InterruptCatcher catcher;
     if (options.loop) {
-      const PlayLoop loop = FindPlayLoop(sample);
+      const PlayLoop loop = LoopForPlay(sample);
       engine.PlayLooped(sample.data.get(), sample.sampleCount, format, loop.start, loop.length);
     } else {
       engine.PlayOnce(sample.data.get(), sample.sampleCount, format);
