@@ -35,11 +35,6 @@ PlayLoop FindPlayLoopInside(const AkaiSample& sample) {
   return loop;
 }
 
-PlayLoop LoopForPlay(const AkaiSample& sample) {
-  const PlayLoop loop = FindPlayLoopInside(sample);
-  return loop.length != 0 ? loop : PlayLoop{0, sample.sampleCount};
-}
-
 namespace {
 
 // Turns a cents byte (about +-127 for +-50 cents) into cents: 1 / 2.54, exactly the

@@ -100,10 +100,6 @@ PlayLoop FindPlayLoop(const AkaiSample& sample);
 // table must not send a player past the last word. WAV files and banks loop by this.
 PlayLoop FindPlayLoopInside(const AkaiSample& sample);
 
-// The loop that looped play repeats: the play loop when it lies inside the data, else
-// the whole sample.
-PlayLoop LoopForPlay(const AkaiSample& sample);
-
 struct ZoneTuning {
   int16_t coarse = 0;  // semitones
   int16_t fine = 0;    // cents

@@ -32,6 +32,11 @@ std::vector<VolumeItem> ListVolumeItems(AkaiVolumeReader& reader, uint16_t parti
   return items;
 }
 
+PlayLoop LoopForPlay(const AkaiSample& sample) {
+  const PlayLoop loop = FindPlayLoopInside(sample);
+  return loop.length != 0 ? loop : PlayLoop{0, sample.sampleCount};
+}
+
 std::string KeyName(uint8_t key) {
   static const char* const kNotes[] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
   return kNotes[key % 12] + std::to_string(key / 12 - 2);

@@ -1,7 +1,8 @@
 #pragma once
 // One volume's programs and samples as a list shows them: the directory with each
 // sample's header fields (rate, frames, root key, play loop). The main window's item
-// view and the command line list a volume through this.
+// view and the command line list a volume through this; both play the loop that
+// LoopForPlay gives.
 
 #include <cstdint>
 #include <string>
@@ -29,6 +30,10 @@ struct VolumeItem {
 // be read throws what the reader throws; a header that cannot be read leaves its
 // item with headerRead false. Loading headers replaces the reader's current sample.
 std::vector<VolumeItem> ListVolumeItems(AkaiVolumeReader& reader, uint16_t partition, uint16_t volume);
+
+// The loop that looped play repeats: the play loop when it lies inside the data, else
+// the whole sample.
+PlayLoop LoopForPlay(const AkaiSample& sample);
 
 // A key as the sampler names it: "C3" for 60, "C#-2" for 1.
 std::string KeyName(uint8_t key);

@@ -55,7 +55,7 @@ void CContentsView::OnSelectionChanged() {
   emit volumeSelected(partition, GetSelectedVolume());
 }
 
-// "Bank" compares the names kept for the rows (byte-wise, case-sensitive), "Partition"
+// "Volume" compares the names kept for the rows (byte-wise, case-sensitive), "Partition"
 // the partition indices; the column's toggle chooses the direction, and is flipped.
 void CContentsView::SortByColumn(int column) {
   struct Row {

@@ -144,6 +144,12 @@ void CMainFrame::CreateMenus() {
           &QAction::triggered, this, &CMainFrame::OnStop);
   connect(AddCommand(sample, ID_SAMPLE_PLAY_OR_STOP, IDS_MENU_SAMPLE_PLAY_OR_STOP, {QKeySequence(Qt::Key_Space)}),
           &QAction::triggered, this, &CMainFrame::OnPlayOrStop);
+  // Enter and Space act in the item view only: elsewhere they press buttons and open
+  // the drive box.
+  for (const unsigned id : {ID_SAMPLE_PLAY, ID_SAMPLE_PLAY_OR_STOP}) {
+    m_actions[id]->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    GetItemView()->addAction(m_actions[id]);
+  }
 
   QMenu* view = menuBar()->addMenu(LoadText(IDS_MENU_VIEW));
   QAction* toolbar = AddCommand(view, ID_VIEW_TOOLBAR, IDS_MENU_VIEW_TOOLBAR);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "akai/DiscSignature.h"
+#include "platform/aspi/DriveTable.h"
 #include "platform/prompt/Prompt.h"
 #include "platform/sync/Sync.h"
 
@@ -24,13 +25,17 @@ class CommandEvent {
   platform::HANDLE handle_;
 };
 
+// The additional sense codes a virtual drive gives for its image.
+constexpr BYTE kLbaOutOfRange = 0x21;     // a read past the end of the image
+constexpr BYTE kMediumNotPresent = 0x3A;  // the image file is missing
+
 // A virtual drive's sense data that names a fault of its image file.
 CDReader::ImageFault ImageFaultOf(const SRB_ExecSCSICmd& srb) {
   if (srb.SRB_HaId != kVirtualAdapter) return CDReader::ImageFault::kNone;
   const BYTE key = srb.SenseArea[2] & 0x0F;
   const BYTE asc = srb.SenseArea[12];
-  if (key == SENSE_ILLEGAL_REQUEST && asc == ASC_LBA_OUT_OF_RANGE) return CDReader::ImageFault::kPastEnd;
-  if (key == SENSE_NOT_READY && asc == ASC_MEDIUM_NOT_PRESENT) return CDReader::ImageFault::kMissing;
+  if (key == SENSE_ILLEGAL_REQUEST && asc == kLbaOutOfRange) return CDReader::ImageFault::kPastEnd;
+  if (key == SENSE_NOT_READY && asc == kMediumNotPresent) return CDReader::ImageFault::kMissing;
   return CDReader::ImageFault::kNone;
 }
 

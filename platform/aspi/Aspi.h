@@ -51,13 +51,6 @@ inline constexpr BYTE SENSE_NOT_READY = 0x02;
 inline constexpr BYTE SENSE_MEDIUM_ERROR = 0x03;
 inline constexpr BYTE SENSE_HARDWARE_ERROR = 0x04;
 inline constexpr BYTE SENSE_ILLEGAL_REQUEST = 0x05;
-// Additional sense codes the virtual drives give for their images.
-inline constexpr BYTE ASC_LBA_OUT_OF_RANGE = 0x21;   // a read past the end of the image
-inline constexpr BYTE ASC_MEDIUM_NOT_PRESENT = 0x3A;  // the image file is missing
-
-// The host adapters: the virtual drives, and the host's drives through SG_IO.
-inline constexpr BYTE kVirtualAdapter = 0;
-inline constexpr BYTE kRealAdapter = 1;
 
 // The fields every request block starts with.
 struct SRB_Header {

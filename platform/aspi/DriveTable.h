@@ -24,6 +24,8 @@ namespace aspi {
 
 inline constexpr const char* kDriveTableKey = "Software\\Carvox\\VirtualDrives";
 inline constexpr int kMaxVirtualDrives = 15;  // targets 0..14
+inline constexpr BYTE kVirtualAdapter = 0;
+inline constexpr BYTE kRealAdapter = 1;
 
 struct VirtualDrive {
   char letter = 0;

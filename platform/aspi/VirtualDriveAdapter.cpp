@@ -78,10 +78,10 @@ class VirtualDriveAdapter : public HostAdapter {
     switch (srb.CDBByte[0]) {
       case SCSI_INQUIRY: return ReplyInquiry(device.drive, srb);
       case SCSI_READ_TOC:
-        if (!image.Present()) return CompleteWithSense(srb, SENSE_NOT_READY, ASC_MEDIUM_NOT_PRESENT, 0);
+        if (!image.Present()) return CompleteWithSense(srb, SENSE_NOT_READY, 0x3A, 0);
         return ReplyToc(image, srb);
       case SCSI_READ10:
-        if (!image.Present()) return CompleteWithSense(srb, SENSE_NOT_READY, ASC_MEDIUM_NOT_PRESENT, 0);
+        if (!image.Present()) return CompleteWithSense(srb, SENSE_NOT_READY, 0x3A, 0);
         return ReadSectors(image, srb);
       default: return CompleteWithSense(srb, SENSE_ILLEGAL_REQUEST, 0x20, 0);  // invalid command
     }
@@ -109,7 +109,7 @@ class VirtualDriveAdapter : public HostAdapter {
     }
     switch (image.Read(lba, count, srb.SRB_BufPointer)) {
       case ImageRead::kDone: return CompleteGood(srb);
-      case ImageRead::kPastEnd: return CompleteWithSense(srb, SENSE_ILLEGAL_REQUEST, ASC_LBA_OUT_OF_RANGE, 0);
+      case ImageRead::kPastEnd: return CompleteWithSense(srb, SENSE_ILLEGAL_REQUEST, 0x21, 0);
       case ImageRead::kFailed: break;
     }
     return CompleteWithSense(srb, SENSE_MEDIUM_ERROR, 0x11, 0);  // unrecovered read error

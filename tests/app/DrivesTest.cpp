@@ -34,6 +34,21 @@ struct UnmountAll {
   }
 };
 
+// Notes the drives mounted when a message is shown, and passes the message on.
+class LettersWhenShown : public platform::Prompt {
+ public:
+  LettersWhenShown() : next_(platform::InstallPrompt(this)) {}
+  ~LettersWhenShown() override { platform::InstallPrompt(next_); }
+  int Show(const std::string& text, const std::string& caption, unsigned type) override {
+    letters = MountedLetters();
+    return next_->Show(text, caption, type);
+  }
+  std::string letters;
+
+ private:
+  platform::Prompt* next_;
+};
+
 // The window, started over the machine's drives with the capture device as output.
 // The drives left are unmounted once the window has gone.
 struct Started {
@@ -176,15 +191,14 @@ TEST(Drives, TheWindowReleasesTheDrivesItMounted) {
     EXPECT_EQ(frame.GetContentsView()->topLevelItemCount(), 0);
     EXPECT_TRUE(RecordedMounts().empty());
 
-    std::string mountedWhenRefused;
-    started.prompt.OnShow([&] { mountedWhenRefused = letters(); });
+    LettersWhenShown refusal;
     frame.MountImage(drums);
     frame.driveCombo()->setCurrentIndex(frame.driveCombo()->findText("K:  four.iso"));
     frame.OnCloseDisc();  // not the window's: it stays
     EXPECT_EQ(letters(), "DK");
     std::filesystem::copy_file(testsupport::FourSectorImage(), folder / "plain.iso");
     frame.MountImage(QString::fromStdString((folder / "plain.iso").string()));
-    EXPECT_EQ(mountedWhenRefused, "DK");
+    EXPECT_EQ(refusal.letters, "DK");
     EXPECT_EQ(started.prompt.texts().back(), "This CD doesn't seem to be a valid AKAI S1000 or S3000 CD.");
   }
   EXPECT_EQ(afterExit, "K");

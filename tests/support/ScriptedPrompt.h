@@ -2,7 +2,6 @@
 // A prompt for tests: records every message and answers from a script.
 
 #include <deque>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,12 +27,8 @@ class ScriptedPrompt : public platform::Prompt {
   // IDRETRY, IDYES, IDABORT) is the answer.
   void Script(std::initializer_list<int> answers) { answers_.insert(answers_.end(), answers); }
 
-  // Runs `look` whenever a message is shown, before it is answered.
-  void OnShow(std::function<void()> look) { look_ = std::move(look); }
-
   int Show(const std::string& text, const std::string& caption, unsigned type) override {
     messages_.push_back({text, caption, type});
-    if (look_) look_();
     if (!answers_.empty()) {
       const int answer = answers_.front();
       answers_.pop_front();
@@ -62,7 +57,6 @@ class ScriptedPrompt : public platform::Prompt {
 
   platform::Prompt* previous_;
   std::deque<int> answers_;
-  std::function<void()> look_;
   std::vector<ShownMessage> messages_;
 };
 
