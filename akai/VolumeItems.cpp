@@ -1,6 +1,6 @@
 #include "akai/VolumeItems.h"
 
-uint64_t VolumeItem::LengthMs() const { return rate == 0 ? 0 : uint64_t{frames} * 1000 / rate; }
+uint64_t VolumeItem::LengthMs() const { return rate == 0 ? 0 : (uint64_t{frames} * 1000 + rate / 2) / rate; }
 
 std::vector<VolumeItem> ListVolumeItems(AkaiVolumeReader& reader, uint16_t partition, uint16_t volume) {
   reader.ReadFiles(partition, volume);

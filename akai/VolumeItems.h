@@ -21,7 +21,7 @@ struct VolumeItem {
   uint8_t rootKey = 0;  // MIDI note number (60 = C3 on the sampler's display)
   PlayLoop loop;        // (0, 0): the sample does not loop
 
-  // Milliseconds, truncated; 0 without a rate. Kept in 64 bits: 16 M frames at 1 Hz
+  // Milliseconds, to the nearest; 0 without a rate. Kept in 64 bits: 16 M frames at 1 Hz
   // last longer than 32 bits of milliseconds.
   uint64_t LengthMs() const;
 };

@@ -16,14 +16,15 @@ TEST(ItemCells, SizesAndDurationsAtTheirLimits) {
   for (const auto& [ms, text] : durations) EXPECT_EQ(FormatDuration(ms), text) << ms;
 }
 
-// A sample lasts its frames divided by its rate (a frame is one 2-byte word, so the
-// file's byte length would double it); a rate of 0 has no length, and the longest
-// sample at the lowest rate still fits the key.
+// A sample lasts its frames divided by its rate, to the nearest millisecond (a frame is
+// one 2-byte word, so the file's byte length would double it): the demo disc's SAW C3
+// lasts 0.601 s as its WAV file does. A rate of 0 has no length, and the longest sample
+// at the lowest rate still fits the key.
 TEST(ItemCells, LengthIsFramesOverRate) {
   const struct {
     uint32_t frames, rate;
     const char* cell;
-  } cases[] = {{26513, 44100, " 0.601s"}, {44100, 44100, " 1.000s"}, {1000, 22050, " 0.045s"},
+  } cases[] = {{26490, 44100, " 0.601s"}, {44100, 44100, " 1.000s"}, {1000, 22050, " 0.045s"},
                {2500, 0, " 0.000s"},     {16777215, 1, "4660h:20m:15.000s"}};
   for (const auto& c : cases) {
     VolumeItem item;
