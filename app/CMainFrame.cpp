@@ -567,6 +567,7 @@ void CMainFrame::MountImage(const QString& path) {
     return;
   }
   const std::filesystem::path image = path.toStdString();
+  const char before = CurrentLetter();
   char letter = MountedLetter(image);
   const bool mountedHere = letter == 0;
   try {
@@ -584,9 +585,12 @@ void CMainFrame::MountImage(const QString& path) {
   FillDriveBar(letter);
   const std::string failure = OpenDisc();
   if (failure.empty()) return;
+  // The disc listed before stays, read through its own drive again.
   if (mountedHere) {
     ReleaseDrive(letter);
-    if (EnumerateDrives()) FillDriveBar(0);
+    if (EnumerateDrives()) FillDriveBar(before);
+  } else {
+    FillDriveBar(before);
   }
   ShowError(failure);
 }

@@ -199,6 +199,7 @@ TEST(Drives, TheWindowReleasesTheDrivesItMounted) {
     std::filesystem::copy_file(testsupport::FourSectorImage(), folder / "plain.iso");
     frame.MountImage(QString::fromStdString((folder / "plain.iso").string()));
     EXPECT_EQ(refusal.letters, "DK");
+    EXPECT_EQ(frame.driveCombo()->currentText(), "K:  four.iso");  // the drive chosen before
     EXPECT_EQ(started.prompt.texts().back(), "This CD doesn't seem to be a valid AKAI S1000 or S3000 CD.");
   }
   EXPECT_EQ(afterExit, "K");
