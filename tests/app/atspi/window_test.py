@@ -20,7 +20,7 @@ CONTROL_ROLES = {
 }
 
 
-def wait_for(what, look, limit=60.0):
+def wait_for(what, look, limit=120.0):
     """A hang guard, not a timing: polls `look` until it gives a value."""
     end = time.monotonic() + limit
     while time.monotonic() < end:
