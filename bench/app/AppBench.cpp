@@ -16,6 +16,7 @@
 #include "app/CItemView.h"
 #include "app/CMainFrame.h"
 #include "bench/BenchMeasures.h"
+#include "export/SoundBankBuilder.h"
 #include "tests/akai/reader/SourceDoubles.h"
 #include "tools/akaiimage/AkaiHeaderWriter.h"
 #include "tools/akaiimage/AkaiImageBuilder.h"
@@ -72,12 +73,14 @@ int main(int argc, char** argv) {
   testsupport::CountingSource counting(file);
   int status = 0;
   {
-    CMainFrame frame;
+    PlaybackEngine engine;
+    SoundBankBuilder builder;
+    CMainFrame frame(engine, builder);
     frame.Create();
     frame.AttachDisc(counting);
     frame.OnRefresh();
     counting.Forget();
-    const double listSeconds = bench::Seconds([&] { frame.GetItemView()->ListVolume(0, 0); });
+    const double listSeconds = bench::Seconds([&] { frame.ListVolume(0, 0); });
     const size_t listReads = counting.requests().size();
 
     AkaiVolumeReader reader(counting);
