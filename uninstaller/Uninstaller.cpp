@@ -66,16 +66,20 @@ bool WithinPlaces(const LogLine& line, const InstalledPlaces& places) {
   return false;
 }
 
-// The closing message: success, or the lines left alone (the first ten of them).
+// The closing message: success, or the lines left alone (the first ten of them, each cut
+// short, so that a damaged log cannot make the message itself unreadable).
 void ReportOutcome(const std::vector<std::string>& leftAlone) {
   if (leftAlone.empty()) {
     ShowMessage("Uninstall successful", MB_OK | MB_ICONINFORMATION, kUninstallerCaption);
     return;
   }
   constexpr size_t kShown = 10;
+  constexpr size_t kLineLength = 300;
   std::string text = "Uninstall finished, but these lines of the install log name nothing this installation "
                      "created and were left alone:\n";
-  for (size_t i = 0; i < std::min(leftAlone.size(), kShown); ++i) text += "\n" + leftAlone[i];
+  for (size_t i = 0; i < std::min(leftAlone.size(), kShown); ++i) {
+    text += "\n" + leftAlone[i].substr(0, kLineLength) + (leftAlone[i].size() > kLineLength ? "..." : "");
+  }
   if (leftAlone.size() > kShown) text += "\n(and " + std::to_string(leftAlone.size() - kShown) + " more)";
   ShowMessage(text, MB_OK | MB_ICONWARNING, kUninstallerCaption);
 }
