@@ -5,6 +5,7 @@
 // files or keys, the Windows folder's own files, or the host's files through drive Z:.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace uninstaller {
