@@ -91,7 +91,12 @@ int main(int argc, char** argv) {
     std::printf("ListVolume of %d samples: %zu block reads (goal: %d); %.4f s, reader alone %.4f s: %.2fx (goal: at most 1.5x)\n",
                 samples, listReads, samples + 1, listSeconds, readerSeconds, listSeconds / readerSeconds);
 
+    // The exports read the image file itself, as the window does with an image: the
+    // counting double would keep the window from copying the words file to file.
+    frame.AttachDisc(file);
+    frame.OnRefresh();
     frame.GetContentsView()->topLevelItem(0)->setSelected(true);
+    frame.GetItemView()->ListVolume(0, 0);
     std::ostream discard(nullptr);
     const std::vector<double> best = bench::BestOfEach(
         {[&] { ExportFromWindow(frame, work / "window"); },
