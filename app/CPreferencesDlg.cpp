@@ -1,6 +1,8 @@
 #include "app/CPreferencesDlg.h"
 
 #include <QDialogButtonBox>
+
+#include <algorithm>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -37,7 +39,12 @@ CPreferencesDlg::CPreferencesDlg(const SoundDriverSource* drivers, QWidget* pare
   layout->addWidget(m_normalizeBox, 2, 0, 1, 2);
   layout->addWidget(new QLabel(LoadText(IDS_DOUBLECLICK_PLAYS), this), 3, 0);
   layout->addWidget(m_doubleclickCombo, 3, 1);
-  layout->addWidget(buttons, 4, 0, 1, 2);
+  layout->addWidget(new QLabel(LoadText(IDS_EXPORT_FORMATS), this), 4, 0, 1, 2);
+  for (const unsigned text : {IDS_FORMAT_SF2, IDS_FORMAT_SFZ, IDS_FORMAT_DSPRESET}) {
+    m_formatBoxes.push_back(new QCheckBox(LoadText(text), this));
+    layout->addWidget(m_formatBoxes.back(), layout->rowCount(), 0, 1, 2);
+  }
+  layout->addWidget(buttons, layout->rowCount(), 0, 1, 2);
   setTabOrder(ok, m_driverCombo);
 }
 
@@ -62,6 +69,11 @@ void CPreferencesDlg::OnInitDialog() {
   m_normalizeCheck = m_normalizeExport;
   m_normalizeBox->setChecked(m_normalizeCheck != 0);
   m_doubleclickCombo->setCurrentIndex(m_doubleclickChoice);
+  const ExportFormats formats = StoredExportFormats(*this);
+  m_formatBoxes[0]->setChecked(formats.soundFont);
+  for (size_t w = 0; w < PresetWriters().size(); ++w) {
+    m_formatBoxes[w + 1]->setChecked(std::count(formats.presets.begin(), formats.presets.end(), PresetWriters()[w]) != 0);
+  }
   m_driverCombo->clear();
   for (const SoundDriverChoice& driver : DriversOf(drivers_)) {
     if (driver.hasGuid) m_driverCombo->addItem(QString::fromStdString(driver.description));
@@ -83,6 +95,11 @@ void CPreferencesDlg::accept() {
   QDialog::accept();
   m_normalizeExport = m_normalizeCheck;
   m_doubleclickPlaysLoop = m_doubleclickChoice == 1 ? 1 : 0;
+  ExportFormats formats{.soundFont = m_formatBoxes[0]->isChecked(), .presets = {}};
+  for (size_t w = 0; w < PresetWriters().size(); ++w) {
+    if (m_formatBoxes[w + 1]->isChecked()) formats.presets.push_back(PresetWriters()[w]);
+  }
+  m_presetFormats = ExportFormatList(formats);
   SaveChoices(*this);
   if (previous != m_dsoundDriver) ShowMessage(IDS_RESTART, platform::MB_OK | platform::MB_ICONINFORMATION);
 }

@@ -8,6 +8,7 @@
 #include <QDialog>
 
 #include "app/Settings.h"
+#include "export/PresetWriter.h"
 
 class CPreferencesDlg : public QDialog, public CarvoxSettings {
   Q_OBJECT
@@ -26,6 +27,8 @@ class CPreferencesDlg : public QDialog, public CarvoxSettings {
   QComboBox* driverCombo() const { return m_driverCombo; }
   QCheckBox* normalizeCheck() const { return m_normalizeBox; }
   QComboBox* doubleclickCombo() const { return m_doubleclickCombo; }
+  // The export formats' boxes: the SoundFont bank, then one per preset writer.
+  const std::vector<QCheckBox*>& formatChecks() const { return m_formatBoxes; }
 
  private:
   void OnInitDialog();
@@ -36,4 +39,5 @@ class CPreferencesDlg : public QDialog, public CarvoxSettings {
   QComboBox* m_driverCombo;
   QCheckBox* m_normalizeBox;
   QComboBox* m_doubleclickCombo;
+  std::vector<QCheckBox*> m_formatBoxes;
 };

@@ -121,5 +121,7 @@ void CMainFrame::ExportSelection() {
   StopPlayback();
   ExportDisc disc(*m_volumeReader);
   WindowExportReport report(*this);
-  ExportBatch(disc, report, {.normalize = m_preferences.m_normalizeExport != 0}).Export({plan});
+  ExportBatch(disc, report,
+              {.normalize = m_preferences.m_normalizeExport != 0, .formats = StoredExportFormats(m_preferences)})
+      .Export({plan});
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <optional>
+#include <stdexcept>
 
 #include "platform/registry/Registry.h"
 
@@ -102,6 +103,7 @@ CarvoxSettings LoadSettings(const std::vector<SoundDriverChoice>& drivers) {
   LoadString(key, "Last_exportDir", "", settings.m_lastExportDir);
   LoadDword(key, "normalize_Export", settings.m_normalizeExport);
   LoadDword(key, "doubleclick_plays_loop", settings.m_doubleclickPlaysLoop);
+  LoadString(key, "Preset_formats", "sf2", settings.m_presetFormats);
   return settings;
 }
 
@@ -110,6 +112,17 @@ void SaveChoices(const CarvoxSettings& settings) {
   key.WriteString("DSound_driver", settings.m_dsoundDriver);
   key.WriteDword("normalize_Export", settings.m_normalizeExport);
   key.WriteDword("doubleclick_plays_loop", settings.m_doubleclickPlaysLoop);
+  key.WriteString("Preset_formats", settings.m_presetFormats);
+}
+
+ExportFormats StoredExportFormats(const CarvoxSettings& settings) {
+  // An empty list is a choice too: no box ticked, programs are not exported.
+  if (settings.m_presetFormats.empty()) return {.soundFont = false, .presets = {}};
+  try {
+    return ParseExportFormats(settings.m_presetFormats);
+  } catch (const std::invalid_argument&) {
+    return {};
+  }
 }
 
 void SaveLastExportDir(const CarvoxSettings& settings) {

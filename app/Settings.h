@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "export/PresetWriter.h"
+
 inline constexpr const char* kSettingsKey = "Software\\Korvell\\Carvox";
 inline constexpr unsigned kStringSettingBuffer = 256;
 
@@ -33,13 +35,18 @@ struct CarvoxSettings {
   std::string m_lastExportDir;
   int m_normalizeExport = 0;
   int m_doubleclickPlaysLoop = 0;
+  // What exported programs become: a comma list of ParseExportFormats' names.
+  std::string m_presetFormats = "sf2";
 };
 
-// Creates the key when missing and reads the four values; each one missing gets its
+// Creates the key when missing and reads the five values; each one missing gets its
 // default written. When the key cannot be made, the defaults stay in memory only.
 CarvoxSettings LoadSettings(const std::vector<SoundDriverChoice>& drivers);
-// The preferences' OK: DSound_driver, normalize_Export and doubleclick_plays_loop, into
+// The preferences' OK: DSound_driver, normalize_Export, doubleclick_plays_loop and
+// Preset_formats, into
 // the key if it exists.
 void SaveChoices(const CarvoxSettings& settings);
+// The formats that Preset_formats names; a value that cannot be read gives the bank alone.
+ExportFormats StoredExportFormats(const CarvoxSettings& settings);
 // At shutdown: Last_exportDir, into the key if it exists.
 void SaveLastExportDir(const CarvoxSettings& settings);

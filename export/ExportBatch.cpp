@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <set>
 #include <stdexcept>
+#include <optional>
 #include <utility>
 
 #include "audio/WavFile.h"
@@ -157,6 +158,11 @@ void ExportBatch::ExportStereoPair(const ExportVolume& volume, const StereoPair&
   }
   ++counts_.samples;
   report_.Wrote(path);
+  // Presets play the mono halves, as the bank does: those files are written too.
+  if (WritesPresets()) {
+    ExportSample(volume, volume.items[pair.left]);
+    ExportSample(volume, volume.items[pair.right]);
+  }
 }
 
 void ExportBatch::ExportSample(const ExportVolume& volume, const ExportItem& item) {
@@ -179,16 +185,49 @@ void ExportBatch::ExportSample(const ExportVolume& volume, const ExportItem& ite
 }
 
 void ExportBatch::ExportProgram(const ExportVolume& volume, const ExportItem& item) {
+  if (!settings_.formats.Any()) return;  // programs were chosen, but no format for them
+  std::optional<ProgramPreset> preset =
+      ReadProgramPreset(disc_.reader(), volume.partition, volume.volume, item.name.c_str(), Warnings());
+  if (!preset) {
+    ++counts_.failedItems;
+    report_.NotWritten(volume, item, volume.folder / ExportBaseName(item.name));
+    return;
+  }
+  preset->disc = disc_.Name();
+  preset->volume = volume.label;
+  if (settings_.formats.soundFont) ExportBank(volume, item, *preset);
+  for (const PresetWriter* writer : settings_.formats.presets) ExportPreset(volume, item, *preset, *writer);
+}
+
+void ExportBatch::ExportBank(const ExportVolume& volume, const ExportItem& item, const ProgramPreset& preset) {
   SoundBankBuilder& builder = report_.BankBuilder();
   ProgressBar* progress = report_.BankStarting(volume, item);
   const fs::path path = volume.folder / (ExportBaseName(item.name) + ".sf2");
-  if (builder.BuildSoundBank(disc_.reader(), volume.partition, volume.volume, item.name.c_str(), path, progress) != 1) {
+  if (builder.BuildSoundBank(disc_.reader(), volume.partition, volume.volume, preset, path, progress) != 1) {
     ++counts_.failedItems;
     report_.NotWritten(volume, item, path);
     return;
   }
   ++counts_.banks;
   report_.Wrote(path);
+}
+
+void ExportBatch::ExportPreset(const ExportVolume& volume, const ExportItem& item, const ProgramPreset& preset,
+                               const PresetWriter& writer) {
+  const fs::path path = volume.folder / (ExportBaseName(item.name) + std::string(writer.Extension()));
+  if (!WritePresetFile(writer, preset, path)) {
+    ++counts_.failedItems;
+    report_.NotWritten(volume, item, path);
+    return;
+  }
+  ++counts_.presets;
+  report_.Wrote(path);
+}
+
+StatusLine& ExportBatch::Warnings() {
+  static StderrStatusLine standardError;
+  if (StatusLine* warnings = report_.Warnings()) return *warnings;
+  return settings_.formats.soundFont ? report_.BankBuilder().statusLine() : standardError;
 }
 
 void ExportBatch::Fail(ExportLoss what, const std::string& text) {

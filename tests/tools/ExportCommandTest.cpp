@@ -115,6 +115,37 @@ TEST(ExportCommand, OneVolumeAsWavFilesAndABank) {
   EXPECT_EQ(header.substr(8, 4), "sfbk");
 }
 
+// Named programs and samples alone, typed as people type them; a program brings the
+// samples it plays.
+TEST(ExportCommand, SelectedProgramsAndSamples) {
+  const struct {
+    std::string volume;
+    std::vector<std::string> names;
+    int status;
+    std::set<std::string> files;
+  } cases[] = {
+      {"B/PLUCK VELO", {"pluck velo"}, 0,
+       {"pluck velo.sf2", "plk c2 soft.wav", "plk c2 med.wav", "plk c2 hard.wav", "plk c3 soft.wav",
+        "plk c3 med.wav", "plk c3 hard.wav", "plk c4 soft.wav", "plk c4 med.wav", "plk c4 hard.wav"}},
+      {"A/DRUMS", {"kick", "Hat  "}, 0, {"kick.wav", "hat.wav"}},
+      {"A/DRUMS", {"kik"}, 1, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.volume + " " + c.names.front());
+    const fs::path out = testsupport::FreshFolder("selected");
+    const CliRun run = clitest::Capture([&](std::ostream& o, std::ostream& e) {
+      return cli::RunExport({.image = CARVOX_DEMO_DISC, .outputDir = out, .volumeName = c.volume, .names = c.names}, o, e);
+    });
+    EXPECT_EQ(run.status, c.status) << run.err;
+    std::set<std::string> written;
+    for (const fs::directory_entry& entry : fs::directory_iterator(out)) written.insert(entry.path().filename());
+    EXPECT_EQ(written, c.files);
+    if (c.status != 0) {
+      EXPECT_NE(run.err.find("(closest: \"KICK\""), std::string::npos) << run.err;
+    }
+  }
+}
+
 TEST(ExportCommand, PartitionsAndVolumesByLetterOrIndex) {
   const fs::path image = testsupport::BuildImage(KeysDisc());
   const fs::path root = testsupport::FreshFolder("by-index");
