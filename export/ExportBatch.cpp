@@ -151,6 +151,7 @@ void ExportBatch::ExportStereoPair(const ExportVolume& volume, const StereoPair&
     return;
   }
   const fs::path path = volume.folder / (ExportBaseName(pair.name) + ".wav");
+  if (Keeps(path)) return;
   if (!WriteWavFile(disc_.reader().sample(), path, settings_.normalize, right.data())) {
     ++counts_.failedItems;
     report_.NotWritten(volume, volume.items[pair.left], path);
@@ -175,6 +176,7 @@ void ExportBatch::ExportSample(const ExportVolume& volume, const ExportItem& ite
     return;
   }
   const fs::path path = volume.folder / (ExportBaseName(item.name) + ".wav");
+  if (Keeps(path)) return;
   if (!WriteWavFile(reader.sample(), path, settings_.normalize)) {
     ++counts_.failedItems;
     report_.NotWritten(volume, item, path);
@@ -203,6 +205,7 @@ void ExportBatch::ExportBank(const ExportVolume& volume, const ExportItem& item,
   SoundBankBuilder& builder = report_.BankBuilder();
   ProgressBar* progress = report_.BankStarting(volume, item);
   const fs::path path = volume.folder / (ExportBaseName(item.name) + ".sf2");
+  if (Keeps(path)) return;
   if (builder.BuildSoundBank(disc_.reader(), volume.partition, volume.volume, preset, path, progress) != 1) {
     ++counts_.failedItems;
     report_.NotWritten(volume, item, path);
@@ -215,6 +218,7 @@ void ExportBatch::ExportBank(const ExportVolume& volume, const ExportItem& item,
 void ExportBatch::ExportPreset(const ExportVolume& volume, const ExportItem& item, const ProgramPreset& preset,
                                const PresetWriter& writer) {
   const fs::path path = volume.folder / (ExportBaseName(item.name) + std::string(writer.Extension()));
+  if (Keeps(path)) return;
   if (!WritePresetFile(writer, preset, path)) {
     ++counts_.failedItems;
     report_.NotWritten(volume, item, path);
@@ -222,6 +226,14 @@ void ExportBatch::ExportPreset(const ExportVolume& volume, const ExportItem& ite
   }
   ++counts_.presets;
   report_.Wrote(path);
+}
+
+bool ExportBatch::Keeps(const fs::path& path) {
+  std::error_code error;
+  if (!settings_.noClobber || !fs::exists(fs::symlink_status(path, error))) return false;
+  ++counts_.kept;
+  report_.Kept(path);
+  return true;
 }
 
 StatusLine& ExportBatch::Warnings() {

@@ -38,6 +38,7 @@ struct ExportCounts {
   int samples = 0;
   int banks = 0;
   int presets = 0;  // preset files of the other formats
+  int kept = 0;     // files already there, kept (noClobber)
   int volumes = 0;  // whose folder was made
   int failedItems = 0;
   int failedVolumes = 0;
@@ -83,6 +84,8 @@ class ExportReport {
   // A bank is about to be built: the progress bar the builder drives, or null.
   virtual ProgressBar* BankStarting(const ExportVolume& /*volume*/, const ExportItem& /*item*/) { return nullptr; }
   virtual void Wrote(const std::filesystem::path& /*path*/) {}
+  // A file was already there and is kept (noClobber).
+  virtual void Kept(const std::filesystem::path& /*path*/) {}
   // Where the warnings of a program's description go (a sample the volume lacks);
   // null: the bank builder's status line when banks are written, else standard error.
   virtual StatusLine* Warnings() { return nullptr; }
@@ -103,6 +106,8 @@ struct ExportSettings {
   // "-L"/"-R" sample pairs of equal length and rate become one 2-channel WAV file,
   // named after the pair, with the left sample's root key and loop.
   bool joinStereo = false;
+  // Files already there are kept, not replaced; each is reported.
+  bool noClobber = false;
 };
 
 class ExportBatch {
@@ -136,6 +141,9 @@ class ExportBatch {
   void ExportPreset(const ExportVolume& volume, const ExportItem& item, const ProgramPreset& preset,
                     const PresetWriter& writer);
   StatusLine& Warnings();
+  // With noClobber: whether `path` is there already (reported and counted), so that
+  // nothing is written to it.
+  bool Keeps(const std::filesystem::path& path);
   bool WritesPresets() const { return settings_.withPrograms && !settings_.formats.presets.empty(); }
   void Fail(ExportLoss what, const std::string& text);
 

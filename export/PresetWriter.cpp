@@ -1,6 +1,7 @@
 #include "export/PresetWriter.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <stdexcept>
@@ -72,6 +73,8 @@ bool WritePresetFile(const PresetWriter& writer, const ProgramPreset& preset, co
 }
 
 std::string DecimalText(double value, int decimals) {
+  // Small values keep six significant digits: a sustain level of 10^-7.2 is not 0.
+  if (value != 0) decimals = std::clamp(5 - static_cast<int>(std::floor(std::log10(std::abs(value)))), decimals, 20);
   char text[64];
   std::snprintf(text, sizeof text, "%.*f", decimals, value);
   std::string result = text;

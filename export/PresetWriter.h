@@ -53,6 +53,7 @@ std::string KnownExportFormats();
 // was written and returns false.
 bool WritePresetFile(const PresetWriter& writer, const ProgramPreset& preset, const std::filesystem::path& path);
 
-// A plain decimal number (no exponent), at most `decimals` places, trailing zeros
-// dropped: 0.5, 12, -3.25.
+// A plain decimal number (no exponent) with `decimals` places, or more for small
+// values so that six significant digits remain; trailing zeros dropped: 0.5, 12,
+// -3.25, 0.0000000630957.
 std::string DecimalText(double value, int decimals = 6);

@@ -87,9 +87,13 @@ TEST(ListCommand, DetailsAgreeWithTheBuildersManifest) {
         EXPECT_EQ((*listed)["frames"], written["sample_count"]);
         EXPECT_EQ((*listed)["rootKey"], written["key"]);
         EXPECT_EQ((*listed)["channels"], 1);
-        const json& loop = written["loops"][0];  // end, length, time: each sample is looped
-        EXPECT_EQ((*listed)["loop"]["start"], loop[0].get<int>() - loop[1].get<int>());
-        EXPECT_EQ((*listed)["loop"]["end"], loop[0].get<int>() - 1);
+        // Each sample is looped: [loopAt, length, time]; the loop ends after loopAt
+        // rounded down to 64, counted from the start marker.
+        const json& loop = written["loops"][0];
+        const int loopAt = loop[0].get<int>();
+        const int end = loopAt - loopAt % 64 + 1 - written["start_marker"].get<int>();
+        EXPECT_EQ((*listed)["loop"]["start"], end - loop[1].get<int>());
+        EXPECT_EQ((*listed)["loop"]["end"], end - 1);
         EXPECT_EQ((*listed)["loop"]["mode"], loop[2] == 9999 ? "hold" : "timed");
       }
     }

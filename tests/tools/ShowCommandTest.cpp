@@ -84,7 +84,7 @@ TEST(ShowCommand, SampleHeader) {
       "Sample LOW (S1000 sample) in volume A/KEYS",
       "  rate 44100 Hz, length 5000 words (0.113379 s)",
       "  root key 48 (C2), tuning 0 semitones 0 cents",
-      "  loop 1: ends at word 4032, 1000 words, 1 ms",
+      "  loop 1: ends at word 4033, 1000 words, 1 ms",
       "  play loop: words 3033 to 4032",
   });
 }

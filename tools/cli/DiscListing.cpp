@@ -121,7 +121,7 @@ std::vector<FileListing> ListFiles(const AkaiVolumeReader& reader) {
   const ChainedList<AkaiFile>& list = reader.files();
   for (int f = 0; f < list.Count(); ++f) {
     const AkaiFile& file = *list.At(f);
-    files.push_back({file.name, file.kind, file.length, file.startBlock});
+    files.push_back({file.name, file.kind, file.length, file.startBlock, std::nullopt, std::nullopt});
   }
   return files;
 }

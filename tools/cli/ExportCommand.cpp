@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "export/ExportBatch.h"
+#include "export/ExportNames.h"
 #include "export/SoundBankBuilder.h"
 #include "platform/prompt/Prompt.h"
 #include "tools/cli/DiscAccess.h"
@@ -94,6 +95,10 @@ class ExportRun : public ExportReport {
   }
   ProgressBar* BankStarting(const ExportVolume&, const ExportItem&) override { return progress_; }
   void Wrote(const fs::path& path) override;
+  void Kept(const fs::path& path) override {
+    progress_->Clear();
+    out_ << "kept " << path.string() << " (already there)\n";
+  }
   void SampleNotLoaded(const ExportVolume& volume, const ExportItem& item, const std::exception_ptr& failure) override;
   void NotWritten(const ExportVolume& volume, const ExportItem& item, const fs::path& path) override;
   void Failed(ExportLoss, const std::string& text) override { Print(text); }
@@ -126,7 +131,8 @@ int ExportRun::Run() {
                     {.normalize = options_.normalize,
                      .withPrograms = formats_.Any(),
                      .formats = formats_,
-                     .joinStereo = options_.joinStereo});
+                     .joinStereo = options_.joinStereo,
+                     .noClobber = options_.noClobber});
   // A volume that cannot be found leaves no folder behind; with --all the folder is
   // checked before the disc's own failures are reported one by one.
   std::vector<ExportVolume> volumes;
@@ -196,7 +202,9 @@ void ExportRun::PrintSummary(const ExportCounts& counts) {
   for (size_t i = 0; i < failed.size(); ++i) {
     out_ << (i == 0 ? "; " : i + 1 == failed.size() ? " and " : ", ") << failed[i];
   }
-  out_ << (failed.empty() ? ".\n" : " failed.\n");
+  out_ << (failed.empty() ? "" : " failed");
+  if (counts.kept > 0) out_ << "; " << Count(counts.kept, "file") << " already there kept";
+  out_ << ".\n";
 }
 
 // Made at the first program, so that a run without programs never loads the engine.
@@ -237,8 +245,8 @@ void ExportRun::Wrote(const fs::path& path) {
 std::string CheckOptions(const ExportOptions& options) {
   if (options.outputDir.empty()) return "give the output folder with -o DIR";
   if (options.all) {
-    if (!options.partition.empty() || options.volumeName || options.volumeIndex || !options.names.empty()) {
-      return "--all exports every volume: leave out --partition, --volume, --volume-index and names";
+    if (!options.partition.empty() || options.volumeName || options.volumeIndex) {
+      return "--all exports every volume: leave out --partition, --volume and --volume-index";
     }
     return "";
   }
@@ -246,6 +254,32 @@ std::string CheckOptions(const ExportOptions& options) {
     return "give --partition P with either --volume NAME or --volume-index N, or --all";
   }
   return "";
+}
+
+int ExportImage(const ExportOptions& options, const ExportFormats& formats, std::ostream& out, std::ostream& err) {
+  return ReportFailures(options.image, err, [&] {
+    OpenedDisc disc(options.image);
+    return ExportRun(options, formats, disc, out, err).Run();
+  });
+}
+
+// Several images, each into a folder of its own named after the image file; an image
+// that fails does not stop the others.
+int ExportImages(const ExportOptions& options, const ExportFormats& formats, std::ostream& out, std::ostream& err) {
+  std::vector<fs::path> images{options.image};
+  images.insert(images.end(), options.names.begin(), options.names.end());
+  std::vector<std::string> names;
+  for (const fs::path& image : images) names.push_back(image.filename().string());
+  const std::vector<std::string> folders = VolumeFolderNames(names);
+  int status = kExitSuccess;
+  for (size_t i = 0; i < images.size(); ++i) {
+    ExportOptions one = options;
+    one.image = images[i];
+    one.names.clear();
+    one.outputDir = options.outputDir / folders[i];
+    if (ExportImage(one, formats, out, err) != kExitSuccess) status = kExitPartialFailure;
+  }
+  return status;
 }
 
 }  // namespace
@@ -264,10 +298,8 @@ int RunExport(const ExportOptions& options, std::ostream& out, std::ostream& err
     err << kProgram << ": export: " << problem << "\n";
     return kExitFailure;
   }
-  return ReportFailures(options.image, err, [&] {
-    OpenedDisc disc(options.image);
-    return ExportRun(options, formats, disc, out, err).Run();
-  });
+  if (options.all && !options.names.empty()) return ExportImages(options, formats, out, err);
+  return ExportImage(options, formats, out, err);
 }
 
 void AddExportCommand(CLI::App& app, int& exitStatus) {
@@ -277,7 +309,8 @@ void AddExportCommand(CLI::App& app, int& exitStatus) {
   command->add_option("-o,--output", options->outputDir, "Folder to write into (created when missing)")->required();
   auto volume = std::make_shared<VolumeOptions>(*command, options->partition);
   command->add_option("NAME", options->names,
-                      "Only these programs and samples of the volume (a program brings its samples)");
+                      "Only these programs and samples of the volume (a program brings its samples); with "
+                      "--all, more images, each into DIR/<image name>/");
   command->add_flag("--all", options->all, "Every volume of every partition, one folder each")
       ->excludes(volume->partition)
       ->excludes(volume->name)
@@ -287,6 +320,7 @@ void AddExportCommand(CLI::App& app, int& exitStatus) {
                       "What each program becomes, a comma list of " + KnownExportFormats() +
                           "; presets lie beside the bank and play the WAV files (default: sf2)");
   command->add_flag("--no-sf2", options->noSf2, "Write no SoundFont banks for the programs");
+  command->add_flag("--no-clobber", options->noClobber, "Keep files that are already there (each is reported)");
   command->add_flag("--join-stereo", options->joinStereo,
                     "Write each \"-L\"/\"-R\" sample pair of equal length and rate as one stereo WAV file");
   command->callback([options, volume, &exitStatus] {

@@ -28,10 +28,13 @@ struct ExportOptions {
   // Comma list of what programs become: "sf2", "sfz", "dspreset".
   std::string formats = "sf2";
   // Only these programs and samples of the chosen volume (a program brings the
-  // samples it plays); empty: all of them.
+  // samples it plays); empty: all of them. With `all`: further images, each exported
+  // into a folder of its own below outputDir.
   std::vector<std::string> names{};
   // "-L"/"-R" sample pairs of equal length and rate become one stereo WAV file.
   bool joinStereo = false;
+  // Keep files that are already there (each is reported) instead of replacing them.
+  bool noClobber = false;
   // Draw a progress line on `err` (the program does so when it is a terminal).
   bool progress = false;
   // The SoundFont engine: a Windows name or a host path.
