@@ -199,6 +199,19 @@ void ExportBatch::ExportProgram(const ExportVolume& volume, const ExportItem& it
   preset->volume = volume.label;
   if (settings_.formats.soundFont) ExportBank(volume, item, *preset);
   for (const PresetWriter* writer : settings_.formats.presets) ExportPreset(volume, item, *preset, *writer);
+  if (!settings_.formats.presets.empty()) ExportUnplannedSamples(volume, *preset);
+}
+
+// Presets play the WAV files beside them: a sample that the plan leaves out (the
+// window exports what is selected) is written too.
+void ExportBatch::ExportUnplannedSamples(const ExportVolume& volume, const ProgramPreset& preset) {
+  std::set<std::string> planned;
+  for (const ExportItem& item : volume.items) {
+    if (!item.program) planned.insert(item.name);
+  }
+  for (const PresetZone& zone : preset.zones) {
+    if (planned.insert(zone.sampleName).second) ExportSample(volume, ExportItem{.name = zone.sampleName});
+  }
 }
 
 void ExportBatch::ExportBank(const ExportVolume& volume, const ExportItem& item, const ProgramPreset& preset) {
@@ -219,7 +232,8 @@ void ExportBatch::ExportPreset(const ExportVolume& volume, const ExportItem& ite
                                const PresetWriter& writer) {
   const fs::path path = volume.folder / (ExportBaseName(item.name) + std::string(writer.Extension()));
   if (Keeps(path)) return;
-  if (!WritePresetFile(writer, preset, path)) {
+  // A preset without zones plays nothing: like the bank, it is not written.
+  if (preset.zones.empty() || !WritePresetFile(writer, preset, path)) {
     ++counts_.failedItems;
     report_.NotWritten(volume, item, path);
     return;

@@ -140,6 +140,7 @@ class ExportBatch {
   void ExportBank(const ExportVolume& volume, const ExportItem& item, const ProgramPreset& preset);
   void ExportPreset(const ExportVolume& volume, const ExportItem& item, const ProgramPreset& preset,
                     const PresetWriter& writer);
+  void ExportUnplannedSamples(const ExportVolume& volume, const ProgramPreset& preset);
   StatusLine& Warnings();
   // With noClobber: whether `path` is there already (reported and counted), so that
   // nothing is written to it.

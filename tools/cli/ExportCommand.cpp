@@ -224,7 +224,9 @@ void ExportRun::SampleNotLoaded(const ExportVolume& volume, const ExportItem& it
 
 void ExportRun::NotWritten(const ExportVolume& volume, const ExportItem& item, const fs::path& path) {
   Print(volume.label + "/" + item.name +
-        (item.program ? ": the bank was not written (see above)" : ": could not write " + path.string()));
+        (!item.program                 ? ": could not write " + path.string()
+         : path.extension() == ".sf2" ? std::string(": the bank was not written (see above)")
+                                      : ": " + path.filename().string() + " was not written (see above)"));
 }
 
 // A note, not a failure: both halves are still written.
