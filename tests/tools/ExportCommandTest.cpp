@@ -151,7 +151,7 @@ TEST(ExportCommand, SelectedProgramsAndSamples) {
 // read is reported, the others are still exported, and the status says so.
 TEST(ExportCommand, ManyImagesEachInTheirOwnFolder) {
   const fs::path dir = testsupport::FreshFolder("many");
-  const fs::path holes = testsupport::TestDataDir() / "akai" / "holes.img";
+  const fs::path holes = testsupport::ReferenceData("akai/holes.img");
   const CliRun run = Export({.image = CARVOX_DEMO_DISC, .outputDir = dir, .all = true, .noSf2 = true,
                              .names = {(dir / "missing.img").string(), holes.string()}});
   EXPECT_EQ(run.status, 2);

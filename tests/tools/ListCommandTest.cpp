@@ -62,7 +62,7 @@ TEST(ListCommand, ReferenceImagesListAsTheirListingFiles) {
 // The details of every sample and program agree with what the independent image
 // builder recorded writing them.
 TEST(ListCommand, DetailsAgreeWithTheBuildersManifest) {
-  const fs::path folder = testsupport::TestDataDir() / "akai";
+  const fs::path folder = testsupport::ReferenceData("akai");
   const ListRun run = clitest::Capture([&](std::ostream& out, std::ostream& err) {
     return cli::RunList({folder / "builder-demo.iso", true, true}, out, err);
   });

@@ -94,7 +94,7 @@ std::vector<SoundFontZone> PolyphoneZones(const fs::path& sfz, const fs::path& f
 }
 
 TEST(PresetExport, PresetsAgreeWithTheBankZoneForZone) {
-  const fs::path references = testsupport::TestDataDir() / "akai";
+  const fs::path references = testsupport::ReferenceData("akai");
   const fs::path images[] = {CARVOX_DEMO_DISC, references / "builder-demo.iso", references / "holes.img"};
   for (const fs::path& image : images) {
     SCOPED_TRACE(image.filename().string());

@@ -92,7 +92,7 @@ TEST(ShowCommand, SampleHeader) {
 // Names as people type them: case, trailing blanks and runs of blanks do not count;
 // "A/NAME" names partition and volume; a name that could be two is refused.
 TEST(ShowCommand, NamesAsTyped) {
-  const fs::path stereo = testsupport::TestDataDir() / "akai" / "stereo.img";
+  const fs::path stereo = testsupport::ReferenceData("akai/stereo.img");
   const struct {
     std::string partition, volume, name;
     int status;
