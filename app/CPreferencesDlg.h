@@ -7,6 +7,7 @@
 #include <QDialog>
 
 #include "app/Settings.h"
+#include "export/PresetWriter.h"
 
 class CPreferencesDlg : public QDialog {
   Q_OBJECT
@@ -25,6 +26,8 @@ class CPreferencesDlg : public QDialog {
   QComboBox* driverCombo() const { return m_driverCombo; }
   QCheckBox* normalizeCheck() const { return m_normalizeBox; }
   QComboBox* doubleclickCombo() const { return m_doubleclickCombo; }
+  // The export formats' boxes: the SoundFont bank, then one per preset writer.
+  const std::vector<QCheckBox*>& formatChecks() const { return m_formatBoxes; }
 
  private:
   void OnInitDialog();
@@ -34,6 +37,7 @@ class CPreferencesDlg : public QDialog {
   QComboBox* m_driverCombo;
   QCheckBox* m_normalizeBox;
   QComboBox* m_doubleclickCombo;
+  std::vector<QCheckBox*> m_formatBoxes;
 };
 
 // The drivers `source` lists; none for null.

@@ -197,7 +197,9 @@ CMainFrame::ExportSummary CMainFrame::RunExport(const ExportVolume& plan, bool w
   StopPlayback();
   ExportDisc disc(*volumeReader());
   WindowExportReport report(*this, builder_, withProgress);
-  ExportBatch(disc, report, {.normalize = m_settings.m_normalizeExport != 0}).Export({plan});
+  ExportBatch(disc, report,
+              {.normalize = m_settings.m_normalizeExport != 0, .formats = StoredExportFormats(m_settings)})
+      .Export({plan});
   return {std::move(report.written), std::move(report.failures)};
 }
 

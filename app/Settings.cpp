@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <stdexcept>
 
 #include "platform/registry/Registry.h"
 
@@ -123,6 +124,7 @@ CarvoxSettings LoadSettings(const std::vector<SoundDriverChoice>& drivers) {
   LoadDword(key, "doubleclick_plays_loop", settings.m_doubleclickPlaysLoop);
   LoadString(key, "Window_geometry", "", settings.m_windowGeometry);
   LoadString(key, "Splitter_state", "", settings.m_splitterState);
+  LoadString(key, "Preset_formats", "sf2", settings.m_presetFormats);
   return settings;
 }
 
@@ -131,6 +133,17 @@ void SaveChoices(const CarvoxSettings& settings) {
   key.WriteString("DSound_driver", settings.m_dsoundDriver);
   key.WriteDword("normalize_Export", settings.m_normalizeExport);
   key.WriteDword("doubleclick_plays_loop", settings.m_doubleclickPlaysLoop);
+  key.WriteString("Preset_formats", settings.m_presetFormats);
+}
+
+ExportFormats StoredExportFormats(const CarvoxSettings& settings) {
+  // An empty list is a choice too: no box ticked, programs are not exported.
+  if (settings.m_presetFormats.empty()) return {.soundFont = false, .presets = {}};
+  try {
+    return ParseExportFormats(settings.m_presetFormats);
+  } catch (const std::invalid_argument&) {
+    return {};
+  }
 }
 
 void SaveWindowState(const CarvoxSettings& settings) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "export/PresetWriter.h"
+
 inline constexpr const char* kSettingsKey = "Software\\Korvell\\Carvox";
 inline constexpr unsigned kStringSettingBuffer = 256;
 
@@ -38,17 +40,22 @@ struct CarvoxSettings {
   // ("" the first time: the window takes its default size).
   std::string m_windowGeometry;
   std::string m_splitterState;
+  // What exported programs become: a comma list of ParseExportFormats' names.
+  std::string m_presetFormats = "sf2";
 };
 
 // Creates the key when missing and reads the values; each one missing gets its
 // default written. When the key cannot be made, the defaults stay in memory only.
 CarvoxSettings LoadSettings(const std::vector<SoundDriverChoice>& drivers);
-// The preferences' OK: DSound_driver, normalize_Export and doubleclick_plays_loop, into
+// The preferences' OK: DSound_driver, normalize_Export, doubleclick_plays_loop and
+// Preset_formats, into
 // the key if it exists.
 void SaveChoices(const CarvoxSettings& settings);
 // At shutdown: Last_exportDir, Window_geometry and Splitter_state, into the key if it
 // exists.
 void SaveWindowState(const CarvoxSettings& settings);
+// The formats that Preset_formats names; a value that cannot be read gives the bank alone.
+ExportFormats StoredExportFormats(const CarvoxSettings& settings);
 
 // The virtual drives a window mounted, recorded under the settings key's "Mounted"
 // subkey as each mount happens, so that the drives of a window that was killed can be

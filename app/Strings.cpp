@@ -77,6 +77,10 @@ const std::unordered_map<unsigned, const char*>& Table() {
       {IDS_DOUBLECLICK_PLAYS, "&Double-click plays"},
       {IDS_DOUBLECLICK_NORMAL, "normal"},
       {IDS_DOUBLECLICK_LOOPED, "looped"},
+      {IDS_EXPORT_FORMATS, "Export programs as:"},
+      {IDS_FORMAT_SF2, "SoundFont bank (.sf2)"},
+      {IDS_FORMAT_SFZ, "SFZ preset (.sfz)"},
+      {IDS_FORMAT_DSPRESET, "Decent Sampler preset (.dspreset)"},
       {IDS_EXPORTING, "Exporting..."},
       {IDS_EXPORTING_ITEM, "Exporting %s..."},
       {IDS_SELECT_DESTINATION, "Select the destination folder"},
@@ -127,6 +131,9 @@ const std::unordered_map<unsigned, const char*>& Table() {
       {IDS_ACC_DOUBLECLICK, "Double-click plays\nWhether a double-click plays a sample once or looped"},
       {IDS_ACC_OK, "OK\nKeep these preferences"},
       {IDS_ACC_CANCEL, "Cancel\nClose without changing the preferences"},
+      {IDS_ACC_FORMAT_SF2, "Export programs as SoundFont banks\nWrite each exported program as a SoundFont 2 bank (.sf2)"},
+      {IDS_ACC_FORMAT_SFZ, "Export programs as SFZ presets\nWrite each exported program as an SFZ preset (.sfz) beside its WAV files"},
+      {IDS_ACC_FORMAT_DSPRESET, "Export programs as Decent Sampler presets\nWrite each exported program as a Decent Sampler preset (.dspreset) beside its WAV files"},
   };
   return table;
 }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <set>
 #include <stdexcept>
+#include <optional>
 #include <utility>
 
 #include "audio/WavFile.h"
@@ -150,6 +151,7 @@ void ExportBatch::ExportStereoPair(const ExportVolume& volume, const StereoPair&
     return;
   }
   const fs::path path = volume.folder / (ExportBaseName(pair.name) + ".wav");
+  if (Keeps(path)) return;
   if (!WriteWavFile(disc_.reader().sample(), path, settings_.normalize, right.data())) {
     ++counts_.failedItems;
     report_.NotWritten(volume, volume.items[pair.left], path);
@@ -157,6 +159,11 @@ void ExportBatch::ExportStereoPair(const ExportVolume& volume, const StereoPair&
   }
   ++counts_.samples;
   report_.Wrote(path);
+  // Presets play the mono halves, as the bank does: those files are written too.
+  if (WritesPresets()) {
+    ExportSample(volume, volume.items[pair.left]);
+    ExportSample(volume, volume.items[pair.right]);
+  }
 }
 
 bool ExportBatch::CopySample(const ExportVolume& volume, const ExportItem& item, const fs::path& path) {
@@ -171,6 +178,7 @@ bool ExportBatch::CopySample(const ExportVolume& volume, const ExportItem& item,
 
 void ExportBatch::ExportSample(const ExportVolume& volume, const ExportItem& item) {
   const fs::path path = volume.folder / (ExportBaseName(item.name) + ".wav");
+  if (Keeps(path)) return;
   if (!settings_.normalize && CopySample(volume, item, path)) {
     ++counts_.samples;
     report_.Wrote(path);
@@ -194,16 +202,73 @@ void ExportBatch::ExportSample(const ExportVolume& volume, const ExportItem& ite
 }
 
 void ExportBatch::ExportProgram(const ExportVolume& volume, const ExportItem& item) {
+  if (!settings_.formats.Any()) return;  // programs were chosen, but no format for them
+  std::optional<ProgramPreset> preset =
+      ReadProgramPreset(disc_.reader(), volume.partition, volume.volume, item.name.c_str(), Warnings());
+  if (!preset) {
+    ++counts_.failedItems;
+    report_.NotWritten(volume, item, volume.folder / ExportBaseName(item.name));
+    return;
+  }
+  preset->disc = disc_.Name();
+  preset->volume = volume.label;
+  if (settings_.formats.soundFont) ExportBank(volume, item, *preset);
+  for (const PresetWriter* writer : settings_.formats.presets) ExportPreset(volume, item, *preset, *writer);
+  if (!settings_.formats.presets.empty()) ExportUnplannedSamples(volume, *preset);
+}
+
+// Presets play the WAV files beside them: a sample that the plan leaves out (the
+// window exports what is selected) is written too.
+void ExportBatch::ExportUnplannedSamples(const ExportVolume& volume, const ProgramPreset& preset) {
+  std::set<std::string> planned;
+  for (const ExportItem& item : volume.items) {
+    if (!item.program) planned.insert(item.name);
+  }
+  for (const PresetZone& zone : preset.zones) {
+    if (planned.insert(zone.sampleName).second) ExportSample(volume, ExportItem{.name = zone.sampleName});
+  }
+}
+
+void ExportBatch::ExportBank(const ExportVolume& volume, const ExportItem& item, const ProgramPreset& preset) {
   SoundBankBuilder& builder = report_.BankBuilder();
   ProgressBar* progress = report_.BankStarting(volume, item);
   const fs::path path = volume.folder / (ExportBaseName(item.name) + ".sf2");
-  if (builder.BuildSoundBank(disc_.reader(), volume.partition, volume.volume, item.name.c_str(), path, progress) != 1) {
+  if (Keeps(path)) return;
+  if (builder.BuildSoundBank(disc_.reader(), volume.partition, volume.volume, preset, path, progress) != 1) {
     ++counts_.failedItems;
     report_.NotWritten(volume, item, path);
     return;
   }
   ++counts_.banks;
   report_.Wrote(path);
+}
+
+void ExportBatch::ExportPreset(const ExportVolume& volume, const ExportItem& item, const ProgramPreset& preset,
+                               const PresetWriter& writer) {
+  const fs::path path = volume.folder / (ExportBaseName(item.name) + std::string(writer.Extension()));
+  if (Keeps(path)) return;
+  // A preset without zones plays nothing: like the bank, it is not written.
+  if (preset.zones.empty() || !WritePresetFile(writer, preset, path)) {
+    ++counts_.failedItems;
+    report_.NotWritten(volume, item, path);
+    return;
+  }
+  ++counts_.presets;
+  report_.Wrote(path);
+}
+
+bool ExportBatch::Keeps(const fs::path& path) {
+  std::error_code error;
+  if (!settings_.noClobber || !fs::exists(fs::symlink_status(path, error))) return false;
+  ++counts_.kept;
+  report_.Kept(path);
+  return true;
+}
+
+StatusLine& ExportBatch::Warnings() {
+  static StderrStatusLine standardError;
+  if (StatusLine* warnings = report_.Warnings()) return *warnings;
+  return settings_.formats.soundFont ? report_.BankBuilder().statusLine() : standardError;
 }
 
 void ExportBatch::Fail(ExportLoss what, const std::string& text) {

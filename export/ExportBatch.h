@@ -13,6 +13,7 @@
 
 #include "akai/AkaiVolumeReader.h"
 #include "export/ExportFeedback.h"
+#include "export/PresetWriter.h"
 #include "export/StereoPairs.h"
 
 class SoundBankBuilder;
@@ -36,6 +37,8 @@ struct ExportVolume {
 struct ExportCounts {
   int samples = 0;
   int banks = 0;
+  int presets = 0;  // preset files of the other formats
+  int kept = 0;     // files already there, kept (noClobber)
   int volumes = 0;  // whose folder was made
   int failedItems = 0;
   int failedVolumes = 0;
@@ -63,6 +66,8 @@ class ExportDisc {
   // The partitions of the disc's table that the reader left out, each worded as a
   // failure; planning the whole disc reports them first.
   virtual std::vector<std::string> UnreadablePartitions() const { return {}; }
+  // The disc's name as presets name it in their headers; empty: not named.
+  virtual std::string Name() const { return ""; }
 
  private:
   AkaiVolumeReader& reader_;
@@ -79,9 +84,15 @@ class ExportReport {
   // A bank is about to be built: the progress bar the builder drives, or null.
   virtual ProgressBar* BankStarting(const ExportVolume& /*volume*/, const ExportItem& /*item*/) { return nullptr; }
   virtual void Wrote(const std::filesystem::path& /*path*/) {}
+  // A file was already there and is kept (noClobber).
+  virtual void Kept(const std::filesystem::path& /*path*/) {}
+  // Where the warnings of a program's description go (a sample the volume lacks);
+  // null: the bank builder's status line when banks are written, else standard error.
+  virtual StatusLine* Warnings() { return nullptr; }
   // The failures; the batch counts each and goes on.
   virtual void SampleNotLoaded(const ExportVolume& volume, const ExportItem& item, const std::exception_ptr& failure) = 0;
-  // WriteWavFile or the bank builder refused the file (each has shown its own reason).
+  // WriteWavFile, the bank builder or a preset writer refused the file, or the program
+  // could not be read (the builder and the reader show their own reasons).
   virtual void NotWritten(const ExportVolume& volume, const ExportItem& item, const std::filesystem::path& path) = 0;
   virtual void Failed(ExportLoss what, const std::string& text) = 0;
   // A "-L"/"-R" pair was not joined (`why`); its halves are exported as two files.
@@ -91,9 +102,12 @@ class ExportReport {
 struct ExportSettings {
   bool normalize = false;     // WAV files hold peak-normalized copies
   bool withPrograms = true;   // false: programs are left out of the plan
+  ExportFormats formats;      // what each program becomes: a bank, presets
   // "-L"/"-R" sample pairs of equal length and rate become one 2-channel WAV file,
   // named after the pair, with the left sample's root key and loop.
   bool joinStereo = false;
+  // Files already there are kept, not replaced; each is reported.
+  bool noClobber = false;
 };
 
 class ExportBatch {
@@ -127,6 +141,15 @@ class ExportBatch {
   // make one stereo sample, or "" (the left is then the reader's current sample).
   std::string LoadPair(const ExportVolume& volume, const StereoPair& pair, std::vector<int16_t>& right);
   void ExportProgram(const ExportVolume& volume, const ExportItem& item);
+  void ExportBank(const ExportVolume& volume, const ExportItem& item, const ProgramPreset& preset);
+  void ExportPreset(const ExportVolume& volume, const ExportItem& item, const ProgramPreset& preset,
+                    const PresetWriter& writer);
+  void ExportUnplannedSamples(const ExportVolume& volume, const ProgramPreset& preset);
+  StatusLine& Warnings();
+  // With noClobber: whether `path` is there already (reported and counted), so that
+  // nothing is written to it.
+  bool Keeps(const std::filesystem::path& path);
+  bool WritesPresets() const { return settings_.withPrograms && !settings_.formats.presets.empty(); }
   void Fail(ExportLoss what, const std::string& text);
 
   ExportDisc& disc_;

@@ -20,6 +20,7 @@
 #include "platform/library/Library.h"
 #include "platform/machine/Machine.h"
 #include "platform/prompt/Prompt.h"
+#include "export/ProgramPreset.h"
 
 namespace fs = std::filesystem;
 using namespace sf2;
@@ -30,7 +31,6 @@ constexpr const char* kApplicationName = "Carvox";
 constexpr const char* kNoEngineDriver = "Could not load the SF2 manager driver;\nSF2 export will not work";
 constexpr const char* kEngineNotRunning = "Could not perform task;\nthe SF2 engine isn't running.";
 constexpr const char* kEngineError = "error - unspecific error in SF2 engine";
-constexpr const char* kReadError = "Error while trying to read the CD.";
 constexpr const char* kSampleNotFound = "WARNING - Sample not found: ";
 constexpr const char* kEmptyBank = "WARNING - Bank %s not written (seems to contain no valid samples)";
 
@@ -175,6 +175,10 @@ SoundBankBuilder::ZoneGenerators ZoneGeneratorsFor(const AkaiProgram& program,
   const ZoneTuning tuning =
       ComputeZoneTuning(zone.semitoneTune, zone.centsTune, keygroup.semitoneTune(), keygroup.centsTune(),
                         sample.semitoneTune, sample.centsTune, 0, 0);
+  // fineTune must stay within -99..99 (players clamp it, changing the pitch): its whole
+  // semitones move into coarseTune, so the pitch stays the same.
+  const int coarse = tuning.coarse + tuning.fine / 100;
+  const int fine = tuning.fine % 100;
   return {{
       Gen(kOverridingRootKey, sample.originalKey),
       Gen(kSampleModes, looped ? 1 : 0),
@@ -183,8 +187,8 @@ SoundBankBuilder::ZoneGenerators ZoneGeneratorsFor(const AkaiProgram& program,
       Gen(kSustainVolEnv, SustainAttenuation(kg[kAmpEnvelope + 2])),
       Gen(kReleaseVolEnv, DecayTimeCents(kg[kAmpEnvelope + 3])),
       Gen(kPan, zone.pan * 10),
-      Gen(kCoarseTune, tuning.coarse),
-      Gen(kFineTune, tuning.fine),
+      Gen(kCoarseTune, coarse),
+      Gen(kFineTune, fine),
       Gen(kKeynumToVolEnvDecay, KeyScaledDecay(Signed(kg[kAmpKeyScaling]))),
       Gen(kScaleTuning, zone.keyTracking != 0 ? 0 : 100),
       Gen(kModLfoToVolume, static_cast<int>(std::trunc(program.header15to41[kLfoDepth] * 9.6))),
@@ -199,6 +203,12 @@ SoundBankBuilder::ZoneGenerators ZoneGeneratorsFor(const AkaiProgram& program,
       Gen(kModEnvToFilterFc, Signed(kg[kEnv2ToFilter]) * 240),
       Gen(kModEnvToPitch, Signed(kg[kEnv2ToPitch]) * 240),
   }};
+}
+
+int GeneratorAmount(const SoundBankBuilder::ZoneGenerators& generators, uint16_t id) {
+  const auto found =
+      std::find_if(generators.begin(), generators.end(), [id](const SFGenRecord& g) { return g.id == id; });
+  return found == generators.end() ? 0 : static_cast<int16_t>(found->amount);
 }
 
 // --- One build ----------------------------------------------------------------------
@@ -217,7 +227,7 @@ class SoundBankBuilder::Build {
   Build(const Build&) = delete;
   Build& operator=(const Build&) = delete;
 
-  int Run(const char* programName, const fs::path& outputPath);
+  int Run(const ProgramPreset& preset, const fs::path& outputPath);
 
  private:
   enum class ZoneOutcome { Completed, Skipped, Failed };
@@ -229,8 +239,8 @@ class SoundBankBuilder::Build {
 
   bool CreateBank();
   bool SetBankInformation();
-  bool AddInstrumentAndPreset();
-  ZoneOutcome AddZone(const AkaiKeygroup& keygroup, uint32_t zoneIndex);
+  bool AddInstrumentAndPreset(const char* name);
+  ZoneOutcome AddZone(const PresetZone& zone);
   SampleOutcome ProvideSample(const char* name, SFHandle& sample);
   bool WriteTemporaryWav(const char* name, const std::optional<std::vector<FileRun>>& words);
   bool ImportCurrentSample(const char* name, const std::optional<std::vector<FileRun>>& words, SFHandle& sample);
@@ -251,33 +261,25 @@ class SoundBankBuilder::Build {
   int completedZones_ = 0;
 };
 
-int SoundBankBuilder::Build::Run(const char* programName, const fs::path& outputPath) {
+int SoundBankBuilder::Build::Run(const ProgramPreset& preset, const fs::path& outputPath) {
   if (!CreateBank() || !SetBankInformation()) return 0;
 
   temporaryWav_ = TemporaryWavPath();
-  const AkaiProgram& program = reader_.program();
-  // The keygroups actually decoded: a program cut short holds fewer than its header says.
-  const int keygroupCount = program.keygroups.Count();
-  int totalZones = 0;
-  for (int i = 0; i < keygroupCount; ++i) totalZones += program.keygroups.At(i)->zoneCount;
-  sampleTable_.reserve(totalZones);
-  if (progress_ != nullptr) progress_->SetRange(0, totalZones + 1);
+  sampleTable_.reserve(preset.zones.size());
+  if (progress_ != nullptr) progress_->SetRange(0, preset.listedZones + 1);
 
-  if (!AddInstrumentAndPreset()) return 0;
-  for (int i = 0; i < keygroupCount; ++i) {
-    const AkaiKeygroup& keygroup = *program.keygroups.At(i);
-    for (uint32_t z = 0; z < keygroup.zoneCount; ++z) {
-      const ZoneOutcome outcome = AddZone(keygroup, z);
-      if (outcome == ZoneOutcome::Failed) return 0;
-      if (outcome == ZoneOutcome::Completed) ++completedZones_;
-    }
+  if (!AddInstrumentAndPreset(preset.program.c_str())) return 0;
+  for (const PresetZone& zone : preset.zones) {
+    const ZoneOutcome outcome = AddZone(zone);
+    if (outcome == ZoneOutcome::Failed) return 0;
+    if (outcome == ZoneOutcome::Completed) ++completedZones_;
   }
   sampleTable_.clear();
 
   if (completedZones_ == 0) {
     EndBankUnchecked();
     char text[kInfoTextSize + 64];
-    std::snprintf(text, sizeof text, kEmptyBank, programName);
+    std::snprintf(text, sizeof text, kEmptyBank, preset.program.c_str());
     owner_.statusLine_->SetStatusText(text);
     return 0;
   }
@@ -309,18 +311,15 @@ bool SoundBankBuilder::Build::SetBankInformation() {
   return true;
 }
 
-bool SoundBankBuilder::Build::AddInstrumentAndPreset() {
-  const char* name = reader_.program().name;
+bool SoundBankBuilder::Build::AddInstrumentAndPreset(const char* name) {
   SFHandle preset = 0;
   return CheckEngineResult(api_.AddInstrument(bank_, name, 0, &instrument_)) &&
          CheckEngineResult(api_.AddPreset(bank_, name, 0, 0, instrument_, &preset));
 }
 
-SoundBankBuilder::Build::ZoneOutcome SoundBankBuilder::Build::AddZone(
-    const AkaiKeygroup& keygroup, uint32_t zoneIndex) {
-  const AkaiVelocityZone& zone = keygroup.zones[zoneIndex];
+SoundBankBuilder::Build::ZoneOutcome SoundBankBuilder::Build::AddZone(const PresetZone& zone) {
   SFHandle sample = 0;
-  switch (ProvideSample(zone.sampleName, sample)) {
+  switch (ProvideSample(zone.sampleName.c_str(), sample)) {
     case SampleOutcome::Missing: return ZoneOutcome::Skipped;
     case SampleOutcome::Failed: return ZoneOutcome::Failed;
     case SampleOutcome::Ready: break;
@@ -328,40 +327,35 @@ SoundBankBuilder::Build::ZoneOutcome SoundBankBuilder::Build::AddZone(
   if (progress_ != nullptr) progress_->SetPos(completedZones_);
 
   SFHandle zoneHandle = 0;
-  const SFGenRecord keys = RangeGen(kKeyRange, keygroup.lowKey(), keygroup.highKey());
+  const SFGenRecord keys = RangeGen(kKeyRange, zone.lowKey, zone.highKey);
   const SFGenRecord velocities = RangeGen(kVelRange, zone.lowVelocity, zone.highVelocity);
   const bool written =
       CheckEngineResult(api_.AddInstrumentZone(instrument_, sample, &zoneHandle)) &&
       CheckEngineResult(api_.SetZoneKeyRange(zoneHandle, &keys)) &&
       CheckEngineResult(api_.SetZoneVelocityRange(zoneHandle, &velocities)) &&
-      owner_.WriteZoneGenerators(zoneHandle, reader_.program(), keygroup, zoneIndex,
-                                 reader_.sample());
+      owner_.WriteZoneGenerators(zoneHandle, zone.generators);
   return written ? ZoneOutcome::Completed : ZoneOutcome::Failed;
 }
 
-// Makes `name` the reader's current sample and gives its engine sample, importing it
+// Gives the engine sample of `name`, importing it (through the reader, with its words)
 // on first use. A sample the volume does not hold is reported and skipped; read errors
 // pass through to the caller.
 SoundBankBuilder::Build::SampleOutcome SoundBankBuilder::Build::ProvideSample(const char* name,
                                                                               SFHandle& sample) {
   const auto known = std::find_if(sampleTable_.begin(), sampleTable_.end(),
                                   [name](const TableEntry& entry) { return entry.name == name; });
-  std::optional<std::vector<FileRun>> words;
-  try {
-    // A known sample needs only its header again: root key, tuning and loop. A new one
-    // needs its words too, loaded only where they cannot be copied file to file.
-    if (known != sampleTable_.end()) {
-      reader_.LoadSample(partition_, volume_, name, false);
-    } else if (words = reader_.LocateSampleWords(partition_, volume_, name); !words) {
-      reader_.LoadSample(partition_, volume_, name, true);
-    }
-  } catch (const AKAIException&) {
-    owner_.statusLine_->SetStatusText(std::string(kSampleNotFound) + name);
-    return SampleOutcome::Missing;
-  }
   if (known != sampleTable_.end()) {
     sample = known->sample;
     return SampleOutcome::Ready;
+  }
+  std::optional<std::vector<FileRun>> words;
+  try {
+    // A new sample's words are loaded only where they cannot be copied file to file.
+    words = reader_.LocateSampleWords(partition_, volume_, name);
+    if (!words) reader_.LoadSample(partition_, volume_, name, true);
+  } catch (const AKAIException&) {
+    owner_.statusLine_->SetStatusText(std::string(kSampleNotFound) + name);
+    return SampleOutcome::Missing;
   }
   if (!ImportCurrentSample(name, words, sample)) return SampleOutcome::Failed;
   sampleTable_.push_back({sample, name});
@@ -462,10 +456,8 @@ int SoundBankBuilder::CheckEngineResult(int result) {
   return 0;
 }
 
-int SoundBankBuilder::WriteZoneGenerators(SFHandle zone, const AkaiProgram& program,
-                                          const AkaiKeygroup& keygroup, uint32_t zoneIndex,
-                                          const AkaiSample& sample) {
-  for (const SFGenRecord& generator : ZoneGeneratorsFor(program, keygroup, zoneIndex, sample)) {
+int SoundBankBuilder::WriteZoneGenerators(SFHandle zone, const ZoneGenerators& generators) {
+  for (const SFGenRecord& generator : generators) {
     if (!CheckEngineResult(api_->SetZoneGenerator(zone, &generator))) return 0;
   }
   return 1;
@@ -477,16 +469,30 @@ int SoundBankBuilder::BuildSoundBank(AkaiVolumeReader& reader, uint16_t partitio
   try {
     reader.LoadProgram(partition, volume, programName);
   } catch (...) {
-    ShowError(kReadError);
+    ShowError(kProgramReadErrorText);
     return 0;
   }
   if (!IsEngineRunning()) return 0;
+  ProgramPreset preset;
+  try {
+    preset = DescribeProgram(reader, partition, volume, *statusLine_);
+  } catch (...) {
+    ShowError(kProgramReadErrorText);
+    return 0;
+  }
+  return BuildSoundBank(reader, partition, volume, preset, outputPath, progress);
+}
+
+int SoundBankBuilder::BuildSoundBank(AkaiVolumeReader& reader, uint16_t partition, uint16_t volume,
+                                     const ProgramPreset& preset, const fs::path& outputPath,
+                                     ProgressBar* progress) {
+  if (!IsEngineRunning()) return 0;
   try {
     Build build(*this, reader, partition, volume, progress);
-    return build.Run(programName, outputPath);
+    return build.Run(preset, outputPath);
   } catch (...) {
     // A zone's sample could not be read (or its loop table contradicts itself).
-    ShowError(kReadError);
+    ShowError(kProgramReadErrorText);
     return 0;
   }
 }

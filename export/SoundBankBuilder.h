@@ -15,6 +15,7 @@
 #include "platform/sfengine/EngineApi.h"
 
 class AkaiVolumeReader;
+struct ProgramPreset;
 
 // SoundFont 2 generator ids, as the zones of a bank carry them.
 namespace sf2 {
@@ -37,6 +38,7 @@ enum Generator : uint16_t {
   kReleaseVolEnv = 38,
   kKeynumToVolEnvDecay = 40,
   kKeyRange = 43,
+  kInitialAttenuation = 48,
   kVelRange = 44,
   kCoarseTune = 51,
   kFineTune = 52,
@@ -59,6 +61,7 @@ class SoundBankBuilder {
   SoundBankBuilder& operator=(const SoundBankBuilder&) = delete;
 
   void SetStatusLine(StatusLine* statusLine);
+  StatusLine& statusLine() const { return *statusLine_; }
 
   // Loads the engine library (by default "SFEDT32.DLL"; a Windows name or a host
   // path) and asks its "SFEditEngine" entry for the table. A library that cannot be
@@ -75,6 +78,11 @@ class SoundBankBuilder {
   int BuildSoundBank(AkaiVolumeReader& reader, uint16_t partition, uint16_t volume,
                      const char* programName, const std::filesystem::path& outputPath,
                      ProgressBar* progress);
+  // Builds the bank of the program that `preset` describes (DescribeProgram over the
+  // same reader); the zones' samples are loaded again, with their words.
+  int BuildSoundBank(AkaiVolumeReader& reader, uint16_t partition, uint16_t volume,
+                     const ProgramPreset& preset, const std::filesystem::path& outputPath,
+                     ProgressBar* progress);
 
   // 1 when an engine is loaded; else shows "Could not perform task;\nthe SF2 engine
   // isn't running." and returns 0.
@@ -84,9 +92,7 @@ class SoundBankBuilder {
   static int CheckEngineResult(int result);
   // Writes the 22 generators of a zone (ZoneGeneratorsFor) through the engine; returns
   // 0 at the first failing call.
-  int WriteZoneGenerators(SFHandle zone, const AkaiProgram& program,
-                          const AkaiKeygroup& keygroup, uint32_t zoneIndex,
-                          const AkaiSample& sample);
+  int WriteZoneGenerators(SFHandle zone, const ZoneGenerators& generators);
 
  private:
   class Build;
@@ -101,6 +107,9 @@ class SoundBankBuilder {
 SoundBankBuilder::ZoneGenerators ZoneGeneratorsFor(const AkaiProgram& program,
                                                    const AkaiKeygroup& keygroup,
                                                    uint32_t zoneIndex, const AkaiSample& sample);
+
+// The amount of generator `id` among `generators`, signed; 0 when it is not there.
+int GeneratorAmount(const SoundBankBuilder::ZoneGenerators& generators, uint16_t id);
 
 // AKAI 0..99 values to SoundFont units.
 int AttackTimeCents(int value);      // time of e^(8.4 x/100 - 6.3) s in timecents

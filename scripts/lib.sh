@@ -6,7 +6,7 @@ CARVOX_PACKAGES=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev
-  libsndfile1-dev libfluidsynth-dev fluidsynth
+  libsndfile1-dev libfluidsynth-dev fluidsynth polyphone
   portaudio19-dev libsamplerate0-dev
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins xvfb xauth fonts-dejavu-core
   dbus-bin at-spi2-core python3-pyatspi

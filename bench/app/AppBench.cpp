@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
     frame.AttachDisc(file);
     frame.OnRefresh();
     frame.GetContentsView()->topLevelItem(0)->setSelected(true);
-    frame.GetItemView()->ListVolume(0, 0);
+    frame.ListVolume(0, 0);
     std::ostream discard(nullptr);
     const std::vector<double> best = bench::BestOfEach(
         {[&] { ExportFromWindow(frame, work / "window"); },

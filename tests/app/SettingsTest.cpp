@@ -37,6 +37,7 @@ TEST_F(SettingsTest, AFirstRunWritesEveryDefault) {
     EXPECT_EQ(ReadStored("Last_exportDir").text, "");
     EXPECT_EQ(ReadStored("normalize_Export").type, REG_DWORD);
     EXPECT_EQ(ReadStored("doubleclick_plays_loop").number, 0u);
+    EXPECT_EQ(ReadStored("Preset_formats").text, "sf2");
   }
 }
 
@@ -96,7 +97,11 @@ TEST_P(PreferencesTest, ShowsTheSettingsAndStoresOnlyOnOk) {
     doubleclick = dialog.doubleclickCombo()->currentText();
     EXPECT_EQ(dialog.driverCombo()->currentIndex(), 0);
     if (c.pickDriver >= 0) dialog.driverCombo()->setCurrentIndex(c.pickDriver);
-    if (c.toggleNormalize) dialog.normalizeCheck()->toggle();
+    EXPECT_TRUE(dialog.formatChecks()[0]->isChecked()) << "the bank, by default";
+    if (c.toggleNormalize) {
+      dialog.normalizeCheck()->toggle();
+      dialog.formatChecks()[2]->toggle();  // Decent Sampler
+    }
     c.ok ? dialog.accept() : dialog.reject();
   });
   dialog.DoModal();
@@ -106,6 +111,7 @@ TEST_P(PreferencesTest, ShowsTheSettingsAndStoresOnlyOnOk) {
   EXPECT_EQ(ReadStored("DSound_driver").text, c.storedDriver);
   EXPECT_EQ(ReadStored("doubleclick_plays_loop").number, c.ok ? 1u : 5u);
   EXPECT_EQ(ReadStored("normalize_Export").number, c.ok && c.toggleNormalize ? 1u : 0u);
+  EXPECT_EQ(ReadStored("Preset_formats").text, c.ok && c.toggleNormalize ? "sf2,dspreset" : "sf2");
   EXPECT_EQ(prompt.messages().size(), c.restartMessage ? 1u : 0u);
   if (c.restartMessage) {
     EXPECT_EQ(prompt.texts().front(), "You have to restart the program\nfor your changes to become effective");

@@ -6,8 +6,6 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <vector>
@@ -15,6 +13,7 @@
 #include "export/SoundBankBuilder.h"
 #include "tests/export/TestDisc.h"
 #include "tests/support/ScriptedPrompt.h"
+#include "tests/support/SoundFontZones.h"
 #include "tests/support/TestPaths.h"
 
 namespace fs = std::filesystem;
@@ -79,37 +78,6 @@ double BestCorrelation(const std::vector<float>& audio, const std::vector<int16_
     if (a2 > 0) best = std::max(best, dot / std::sqrt(a2 * w2));
   }
   return best;
-}
-
-// The instrument zones of a SoundFont file: per zone, generator id to amount.
-std::vector<std::map<uint16_t, uint16_t>> ReadInstrumentZones(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
-  const auto u16 = [&](size_t at) { return static_cast<uint16_t>(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8); };
-  const auto u32 = [&](size_t at) { return uint32_t{u16(at)} | uint32_t{u16(at + 2)} << 16; };
-  std::map<std::string, std::pair<size_t, uint32_t>> chunks;  // pdta sub-chunks: offset, size
-  for (size_t at = 12; at + 8 <= bytes.size();) {
-    const std::string id(&bytes[at], 4);
-    const uint32_t size = u32(at + 4);
-    if (id == "LIST" && std::string(&bytes[at + 8], 4) == "pdta") {
-      for (size_t sub = at + 12; sub < at + 8 + size; sub += 8 + u32(sub + 4)) {
-        chunks[std::string(&bytes[sub], 4)] = {sub + 8, u32(sub + 4)};
-      }
-    }
-    at += 8 + size + (size & 1);
-  }
-  const auto [ibag, ibagSize] = chunks.at("ibag");
-  const auto [igen, igenSize] = chunks.at("igen");
-  (void)igenSize;
-  std::vector<std::map<uint16_t, uint16_t>> zones;
-  for (size_t bag = 0; bag + 1 < ibagSize / 4; ++bag) {
-    std::map<uint16_t, uint16_t> zone;
-    for (uint16_t g = u16(ibag + 4 * bag); g < u16(ibag + 4 * (bag + 1)); ++g) {
-      zone[u16(igen + 4 * g)] = u16(igen + 4 * g + 2);
-    }
-    zones.push_back(zone);
-  }
-  return zones;
 }
 
 class BankPlaybackTest : public testing::Test {
@@ -240,7 +208,7 @@ TEST_F(BankPlaybackTest, GeneratorsInTheFileMatchTheZoneFormulas) {
   disc.samples[1].originalKey = 67;
   const fs::path bank = Build(disc);
 
-  const auto zones = ReadInstrumentZones(bank);
+  const auto zones = testsupport::ReadSoundFontZones(bank);
   ASSERT_EQ(zones.size(), 2u);
   AkaiVolumeReader& reader = disc_->reader();
   reader.LoadProgram(0, 0, "RANGES");
@@ -248,7 +216,7 @@ TEST_F(BankPlaybackTest, GeneratorsInTheFileMatchTheZoneFormulas) {
     SCOPED_TRACE(k);
     const AkaiKeygroup& keygroup = *reader.program().keygroups.At(k);
     reader.LoadSample(0, 0, keygroup.zones[0].sampleName, false);
-    const std::map<uint16_t, uint16_t>& zone = zones[k];
+    const std::map<uint16_t, uint16_t>& zone = zones[k].generators;
     EXPECT_EQ(zone.at(43), keygroup.lowKey() | keygroup.highKey() << 8);
     EXPECT_EQ(zone.at(44), keygroup.zones[0].lowVelocity | keygroup.zones[0].highVelocity << 8);
     EXPECT_EQ(zone.count(53), 1u) << "the zone names its sample";
@@ -257,12 +225,12 @@ TEST_F(BankPlaybackTest, GeneratorsInTheFileMatchTheZoneFormulas) {
       EXPECT_EQ(zone.at(g.id), g.amount) << "generator " << g.id;
     }
   }
-  EXPECT_EQ(static_cast<int16_t>(zones[0].at(17)), -200);
-  EXPECT_EQ(static_cast<int16_t>(zones[0].at(8)), 6818);
-  EXPECT_EQ(zones[1].at(58), 67);
-  EXPECT_EQ(zones[1].at(54), 0);
-  EXPECT_EQ(zones[1].at(56), 0);
-  EXPECT_EQ(zones[1].at(51), 0) << "no rate correction for the 32000 Hz sample";
+  EXPECT_EQ(zones[0].Signed(17), -200);
+  EXPECT_EQ(zones[0].Signed(8), 6818);
+  EXPECT_EQ(zones[1].Signed(58), 67);
+  EXPECT_EQ(zones[1].Signed(54), 0);
+  EXPECT_EQ(zones[1].Signed(56), 0);
+  EXPECT_EQ(zones[1].Signed(51), 0) << "no rate correction for the 32000 Hz sample";
 }
 
 }  // namespace

@@ -355,7 +355,17 @@ TEST_F(SoundBankBuilderTest, SampleReadErrorEndsTheBuild) {
   DiscContents disc = PianoDisc();
   disc.samples[0].words = ToneWords(20000);  // SOFT spans several blocks; the image ends in it
   disc.cutInFirstSample = true;
-  ExpectFailedWith(Build(disc), kReadError);
+  // LOUD lies past the end: its header cannot be read, so the program cannot be
+  // described and the engine is never asked for a bank.
+  EXPECT_EQ(Build(disc), 0);
+  EXPECT_THAT(engine_.SlotSequence(), IsEmpty());
+
+  // Without LOUD, SOFT's header is read but its words are not.
+  disc.program.keygroups.erase(disc.program.keygroups.begin());
+  disc.samples.pop_back();
+  EXPECT_EQ(Build(disc), 0);
+  EXPECT_THAT(prompt_.texts(), ElementsAre(kReadError, kReadError));
+  EXPECT_FALSE(fs::exists(output()));
   EXPECT_THAT(engine_.CallsOf("ImportWavSample"), IsEmpty());
   ExpectBankEnded();
 }

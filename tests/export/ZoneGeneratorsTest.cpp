@@ -138,6 +138,33 @@ TEST_F(ZoneGeneratorsTest, TuningTakesNoRateCorrection) {
   EXPECT_EQ(Amount(g, 52), 0);
 }
 
+// fineTune must stay within -99..99 (players clamp it): whole semitones of the summed
+// cents move into coarseTune and the pitch stays what the three levels add up to.
+TEST_F(ZoneGeneratorsTest, FineTuneCarriesWholeSemitonesIntoCoarseTune) {
+  const struct {
+    int8_t zoneCents, keygroupSemitones, keygroupCents, sampleCents;
+    int coarse, fine;
+  } cases[] = {
+      {127, 1, static_cast<int8_t>(0xE0), 127, 2, 86},  // 49 + 88 + 49 cents over 1 semitone
+      {-127, 0, -127, -127, -1, -47},                   // -147 cents
+      {127, 0, 127, 127, 1, 47},                        // 147 cents
+      {20, 0, 30, 0, 0, 18},                            // in range: left alone
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << int(c.zoneCents) << " " << int(c.keygroupCents) << " " << int(c.sampleCents));
+    keygroup_.zones[0].centsTune = c.zoneCents;
+    keygroup_.keygroupBytes[2] = static_cast<uint8_t>(c.keygroupCents);
+    keygroup_.keygroupBytes[3] = static_cast<uint8_t>(c.keygroupSemitones);
+    sample_.centsTune = c.sampleCents;
+    const auto g = ZoneGeneratorsFor(program_, keygroup_, 0, sample_);
+    EXPECT_EQ(Amount(g, 51), c.coarse);
+    EXPECT_EQ(Amount(g, 52), c.fine);
+    const ZoneTuning sum = ComputeZoneTuning(0, c.zoneCents, c.keygroupSemitones, c.keygroupCents, 0,
+                                             c.sampleCents, 0, 0);
+    EXPECT_EQ(100 * Amount(g, 51) + Amount(g, 52), 100 * sum.coarse + sum.fine) << "the pitch stays";
+  }
+}
+
 TEST_F(ZoneGeneratorsTest, SampleLoopsOnlyInZoneModesZeroAndOne) {
   EXPECT_EQ(Amount(ZoneGeneratorsFor(program_, keygroup_, 0, sample_), 54), 0) << "no loop";
   GiveSampleALoop();

@@ -6,6 +6,7 @@
 #include <set>
 #include <sstream>
 
+#include "tests/support/PresetReaders.h"
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/tools/CliTestSupport.h"
 #include "tools/cli/ExportCommand.h"
@@ -113,6 +114,66 @@ TEST(ExportCommand, OneVolumeAsWavFilesAndABank) {
   bank.read(header.data(), 12);
   EXPECT_EQ(header.substr(0, 4), "RIFF");
   EXPECT_EQ(header.substr(8, 4), "sfbk");
+}
+
+// Named programs and samples alone, typed as people type them; a program brings the
+// samples it plays.
+TEST(ExportCommand, SelectedProgramsAndSamples) {
+  const struct {
+    std::string volume;
+    std::vector<std::string> names;
+    int status;
+    std::set<std::string> files;
+  } cases[] = {
+      {"B/PLUCK VELO", {"pluck velo"}, 0,
+       {"pluck velo.sf2", "plk c2 soft.wav", "plk c2 med.wav", "plk c2 hard.wav", "plk c3 soft.wav",
+        "plk c3 med.wav", "plk c3 hard.wav", "plk c4 soft.wav", "plk c4 med.wav", "plk c4 hard.wav"}},
+      {"A/DRUMS", {"kick", "Hat  "}, 0, {"kick.wav", "hat.wav"}},
+      {"A/DRUMS", {"kik"}, 1, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.volume + " " + c.names.front());
+    const fs::path out = testsupport::FreshFolder("selected");
+    const CliRun run = clitest::Capture([&](std::ostream& o, std::ostream& e) {
+      return cli::RunExport({.image = CARVOX_DEMO_DISC, .outputDir = out, .volumeName = c.volume, .names = c.names}, o, e);
+    });
+    EXPECT_EQ(run.status, c.status) << run.err;
+    std::set<std::string> written;
+    for (const fs::directory_entry& entry : fs::directory_iterator(out)) written.insert(entry.path().filename());
+    EXPECT_EQ(written, c.files);
+    if (c.status != 0) {
+      EXPECT_NE(run.err.find("(closest: \"KICK\""), std::string::npos) << run.err;
+    }
+  }
+}
+
+// Several images with --all: each into a folder named after it; one that cannot be
+// read is reported, the others are still exported, and the status says so.
+TEST(ExportCommand, ManyImagesEachInTheirOwnFolder) {
+  const fs::path dir = testsupport::FreshFolder("many");
+  const fs::path holes = testsupport::ReferenceData("akai/holes.img");
+  const CliRun run = Export({.image = CARVOX_DEMO_DISC, .outputDir = dir, .all = true, .noSf2 = true,
+                             .names = {(dir / "missing.img").string(), holes.string()}});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(Contains(run.err, "missing.img")) << run.err;
+  EXPECT_EQ(Entries(dir), (std::set<std::string>{"demo.iso", "holes.img"}));
+  EXPECT_TRUE(fs::exists(dir / "demo.iso" / "A" / "DRUMS" / "kick.wav"));
+  EXPECT_TRUE(fs::exists(dir / "holes.img" / "A" / "ONE"));
+}
+
+// --no-clobber keeps what is there and says so; without it files are replaced.
+TEST(ExportCommand, NoClobberKeepsExistingFiles) {
+  const fs::path dir = testsupport::FreshFolder("clobber");
+  std::ofstream(dir / "kick.wav") << "mine";
+  for (const bool keep : {true, false}) {
+    SCOPED_TRACE(keep);
+    const CliRun run = Export({.image = CARVOX_DEMO_DISC, .outputDir = dir, .volumeName = "A/DRUMS", .noClobber = keep});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Contains(run.out, "kept " + (dir / "kick.wav").string() + " (already there)\n"), keep) << run.out;
+    EXPECT_EQ(Contains(run.out, "1 file already there kept."), keep) << run.out;
+    EXPECT_EQ(ReadWav(dir / "kick.wav").opened, !keep);
+    EXPECT_TRUE(ReadWav(dir / "hat.wav").opened);
+  }
 }
 
 TEST(ExportCommand, PartitionsAndVolumesByLetterOrIndex) {
@@ -353,7 +414,7 @@ TEST(ExportCommand, ErrorsNameWhatWasAskedFor) {
       {OneVolume(image, dir, "18446744073709551617", "KEYS"), "there is no partition \"18446744073709551617\""},
       {OneVolume(image, dir, "AB", "KEYS"), "\"AB\" is neither a partition letter nor a partition index"},
       {OneVolume(image, dir, "A", "NOPE"), "partition A has no volume named \"NOPE\" (its volumes: \"KEYS\", \"PADS\")"},
-      {OneVolume(image, dir, "A", "keys"), "no volume named \"keys\""},
+      {OneVolume(image, dir, "A", "KEY"), "no volume named \"KEY\""},
       {{.image = image, .outputDir = dir, .partition = "B", .volumeIndex = 1}, "partition B has no volume with index 1"},
       {{.image = image, .outputDir = dir, .partition = "A"}, "give --partition P with either --volume NAME"},
       {{.image = image, .outputDir = dir, .partition = "A", .all = true}, "--all exports every volume"},
@@ -426,6 +487,34 @@ TEST(ExportCommand, JoinStereoWritesEachPairAsOneFile) {
     ASSERT_EQ(wav.channels, 2);
     EXPECT_EQ(Channel(wav, 0), ReadWav(data / "stereo.expect" / (std::string(left) + "L.wav")).words);
     EXPECT_EQ(Channel(wav, 1), ReadWav(data / "stereo.expect" / (std::string(left) + "R.wav")).words);
+  }
+}
+
+// Presets play the mono halves their zones name, as the bank does: with --join-stereo
+// those files are written beside the joined one, and blanks in their names work.
+TEST(ExportCommand, PresetsOfJoinedPairsPlayTheMonoHalves) {
+  akaiimage::ProgramDescription pads;
+  pads.name = "PADS";
+  pads.keygroups.push_back({.zones = {{.sampleName = "PAD      -L", .pan = -50}, {.sampleName = "PAD      -R", .pan = 50}}});
+  DiscDescription disc;
+  disc.partitions = {PartitionEntry{40, {VolumeEntry{.name = "PADS", .files = {SampleFile(Sample("PAD      -L", Words(900, 1))),
+                                                                               SampleFile(Sample("PAD      -R", Words(900, 2))),
+                                                                               clitest::ProgramFile(pads)}}}}};
+  const fs::path dir = testsupport::FreshFolder("stereo-presets");
+  cli::ExportOptions options = OneVolume(testsupport::BuildImage(disc, "pads"), dir, "A", "PADS");
+  options.joinStereo = true;
+  options.formats = "sfz,dspreset";
+  const CliRun run = Export(options);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Entries(dir), (std::set<std::string>{"pad.wav", "pad      -l.wav", "pad      -r.wav", "pads.sfz",
+                                                 "pads.dspreset"}));
+  for (const auto& zones : {testsupport::ReadSfzPreset(dir / "pads.sfz"),
+                            testsupport::ReadDecentSamplerPreset(dir / "pads.dspreset")}) {
+    ASSERT_EQ(zones.size(), 2u);
+    EXPECT_EQ(zones[0].sample, "pad      -l.wav");
+    EXPECT_EQ(zones[1].sample, "pad      -r.wav");
+    EXPECT_EQ(zones[0].pan, -100);
+    EXPECT_EQ(ReadWav(dir / zones[1].sample).words, Words(900, 2));
   }
 }
 

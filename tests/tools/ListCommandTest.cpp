@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <algorithm>
+#include <functional>
 
 #include <nlohmann/json.hpp>
 
@@ -55,6 +57,48 @@ TEST(ListCommand, ReferenceImagesListAsTheirListingFiles) {
     std::ifstream listing(testsupport::ReferenceData(folder / (fs::path(name).stem().string() + ".listing.json")));
     ExpectContains(json::parse(listing), json::parse(run.out), "listing");
   }
+}
+
+// The details of every sample and program agree with what the independent image
+// builder recorded writing them.
+TEST(ListCommand, DetailsAgreeWithTheBuildersManifest) {
+  const fs::path folder = testsupport::ReferenceData("akai");
+  const ListRun run = clitest::Capture([&](std::ostream& out, std::ostream& err) {
+    return cli::RunList({folder / "builder-demo.iso", true, true}, out, err);
+  });
+  ASSERT_EQ(run.status, 0) << run.err;
+  const json listing = json::parse(run.out);
+  std::ifstream manifestFile(folder / "builder-demo.manifest.json");
+  const json manifest = json::parse(manifestFile);
+  int checked = 0;
+  for (const json& partition : manifest["partitions"]) {
+    for (size_t v = 0; v < partition["volumes"].size(); ++v) {
+      const json& files = listing["partitions"][partition["index"].get<int>()]["volumes"][v]["files"];
+      for (const json& written : partition["volumes"][v]["files"]) {
+        SCOPED_TRACE(written["name"].get<std::string>());
+        const auto listed = std::find_if(files.begin(), files.end(), [&](const json& f) { return f["name"] == written["name"]; });
+        ASSERT_NE(listed, files.end());
+        ++checked;
+        if (written.contains("keygroups")) {
+          EXPECT_EQ((*listed)["keygroups"], written["keygroups"]);
+          continue;
+        }
+        EXPECT_EQ((*listed)["rate"], written["rate"]);
+        EXPECT_EQ((*listed)["frames"], written["sample_count"]);
+        EXPECT_EQ((*listed)["rootKey"], written["key"]);
+        EXPECT_EQ((*listed)["channels"], 1);
+        // Each sample is looped: [loopAt, length, time]; the loop ends after loopAt
+        // rounded down to 64, counted from the start marker.
+        const json& loop = written["loops"][0];
+        const int loopAt = loop[0].get<int>();
+        const int end = loopAt - loopAt % 64 + 1 - written["start_marker"].get<int>();
+        EXPECT_EQ((*listed)["loop"]["start"], end - loop[1].get<int>());
+        EXPECT_EQ((*listed)["loop"]["end"], end - 1);
+        EXPECT_EQ((*listed)["loop"]["mode"], loop[2] == 9999 ? "hold" : "timed");
+      }
+    }
+  }
+  EXPECT_GT(checked, 8);
 }
 
 DiscDescription DrumDisc() {
@@ -128,19 +172,6 @@ TEST(ListCommand, LettersRunOnPastZ) {
   EXPECT_EQ(listing["partitions"][27]["letter"], "\\");
 }
 
-TEST(ListCommand, WarnsAboutPartitionsThatCannotBeRead) {
-  DiscDescription disc = DrumDisc();
-  disc.imageBytes = 150 * 8192;
-  const fs::path image = testsupport::BuildImage(disc);
-  const ListRun run = List(image, true);
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(json::parse(run.out)["partitions"].size(), 2u);
-  EXPECT_NE(run.err.find("warning"), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find(image.string()), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("partition 3 of the partition table (start block 150, 200 blocks)"), std::string::npos)
-      << run.err;
-}
-
 void ExpectError(const ListRun& run, const fs::path& image, const std::string& text) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "");
@@ -167,36 +198,66 @@ TEST(ListCommand, NotAnAkaiDisc) {
   ExpectError(List(tiny, true), tiny, "not an AKAI disc image");
 }
 
-TEST(ListCommand, TruncatedImages) {
+TEST(ListCommand, TruncatedTableIsAnError) {
   DiscDescription disc = DrumDisc();
   disc.imageBytes = 2 * 8192 + 100;  // the partition table is cut off: every disc has one
   const fs::path noTable = testsupport::BuildImage(disc, "no-table");
   ExpectError(List(noTable, false), noTable,
               "cannot read the partition table: the image is cut short (it ends at byte 16484, before the end of "
               "block 2)");
+}
 
-  disc.imageBytes = 3 * 8192;  // the first directory is cut off
-  const fs::path noDirectory = testsupport::BuildImage(disc, "no-directory");
-  const ListRun run = List(noDirectory, true);
-  ExpectError(run, noDirectory,
-              "volume A/DRUMS: cannot read its directory: it lies past the end of the image (block 3; the image ends "
-              "at byte 24576): the image is cut short or the volume list is wrong\n");
-
-  // Exporting the volume explains the fault in the same words.
+// A listing that leaves something out exits 2, as the export does, names what it left
+// out, and still prints the rest, as text and as JSON.
+TEST(ListCommand, DamagedImagesListWhatCanBeReadAndExitTwo) {
+  struct Damage {
+    const char* name;
+    std::function<void(DiscDescription&)> damage;
+    const char* failure;
+    const char* stillListed;  // text that the listing still holds
+  };
+  const Damage damages[] = {
+      {"cut-partition", [](DiscDescription& d) { d.imageBytes = 150 * 8192; },
+       "warning: IMAGE: partition 3 of the partition table (start block 150, 200 blocks) cannot be read and is left "
+       "out\n",
+       "Volume B/PADS"},
+      {"cut-directory", [](DiscDescription& d) { d.imageBytes = 3 * 8192; },
+       "IMAGE: volume A/DRUMS: cannot read its directory: it lies past the end of the image (block 3; the image ends "
+       "at byte 24576): the image is cut short or the volume list is wrong\n",
+       "Partition A: start block 0, 100 blocks"},
+      {"bad-name",
+       [](DiscDescription& d) {
+         d.partitions[1].volumes[0].files[0].rawName = akaiimage::RawName{11, 99, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10};
+       },
+       "IMAGE: volume B/PADS: cannot read its directory: the data is corrupt", "KIT          S1000 program"},
+  };
+  for (const Damage& d : damages) {
+    SCOPED_TRACE(d.name);
+    DiscDescription disc = DrumDisc();
+    d.damage(disc);
+    const fs::path image = testsupport::BuildImage(disc, d.name);
+    std::string failure = d.failure;
+    failure.replace(failure.find("IMAGE"), 5, image.string());
+    const ListRun text = List(image, false);
+    EXPECT_EQ(text.status, 2);
+    EXPECT_NE(text.err.find(failure), std::string::npos) << text.err;
+    EXPECT_NE(text.out.find(d.stillListed), std::string::npos) << text.out;
+    const ListRun asJson = List(image, true);
+    EXPECT_EQ(asJson.status, 2);
+    EXPECT_EQ(asJson.err, text.err);
+    EXPECT_FALSE(json::parse(asJson.out)["partitions"].empty());
+  }
+  // Exporting the cut volume explains the fault in the same words.
+  DiscDescription cut = DrumDisc();
+  damages[1].damage(cut);
   const ListRun exported = clitest::Capture([&](std::ostream& out, std::ostream& err) {
-    return cli::RunExport({.image = noDirectory, .outputDir = testsupport::FreshFolder("out"), .partition = "A",
-                           .volumeName = "DRUMS"},
+    return cli::RunExport({.image = testsupport::BuildImage(cut, "cut-export"),
+                           .outputDir = testsupport::FreshFolder("out"), .partition = "A", .volumeName = "DRUMS"},
                           out, err);
   });
   EXPECT_EQ(exported.status, 1);
-  EXPECT_EQ(exported.err, run.err);
-}
-
-TEST(ListCommand, CorruptNames) {
-  DiscDescription disc = DrumDisc();
-  disc.partitions[1].volumes[0].files[0].rawName = akaiimage::RawName{11, 99, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10};
-  const fs::path image = testsupport::BuildImage(disc, "bad-name");
-  ExpectError(List(image, false), image, "volume B/PADS: cannot read its directory: the data is corrupt");
+  EXPECT_NE(exported.err.find(": volume A/DRUMS: cannot read its directory: it lies past the end"), std::string::npos)
+      << exported.err;
 }
 
 // The program itself: exit statuses and where its output goes.

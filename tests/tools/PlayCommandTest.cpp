@@ -79,7 +79,7 @@ TEST(PlayCommand, FailuresAreExplainedAndLeaveNoFile) {
     cli::PlayOptions options;
     const char* says;
   } cases[] = {
-      {{.sample = "NOPE"}, "volume A/SOUNDS has no sample \"NOPE\""},
+      {{.sample = "NOPE"}, "volume A/SOUNDS has no sample named \"NOPE\" (closest: "},
       {{.sample = "SHORT", .driver = "no such driver"}, "no sound driver \"no such driver\""},
       {{.sample = "SHORT", .to = folder / "missing" / "x.wav"}, "cannot create"},
       {{.sample = "LOOPED", .loop = true, .seconds = 0}, "--seconds must be more than 0"},

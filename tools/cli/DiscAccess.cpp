@@ -1,5 +1,7 @@
 #include "tools/cli/DiscAccess.h"
 
+#include "tools/cli/TypedNames.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -71,9 +73,11 @@ int FindVolume(const ChainedList<AkaiVolume>& volumes, const VolumeChoice& choic
     }
     return *choice.volumeIndex;
   }
+  std::vector<std::string> names;
+  for (int v = 0; v < volumes.Count(); ++v) names.push_back(volumes.At(v)->name);
   const std::string& name = choice.volumeName.value();
-  for (int v = 0; v < volumes.Count(); ++v) {
-    if (volumes.At(v)->name == name) return v;
+  if (const std::optional<std::string> listed = MatchTypedName(names, name, "volume")) {
+    return static_cast<int>(std::find(names.begin(), names.end(), *listed) - names.begin());
   }
   throw CommandError("partition " + letter + " has no volume named \"" + name + "\" (" + VolumeNamesText(volumes) +
                      ")");
@@ -200,13 +204,20 @@ OpenedDisc::OpenedDisc(const std::filesystem::path& disc) {
   }
 }
 
+// "A/DRUMS" as `list` prints it: the partition letter and the volume name.
+std::optional<std::pair<std::string, std::string>> SplitVolumeLabel(const std::optional<std::string>& name) {
+  if (!name || name->size() < 3 || (*name)[1] != '/') return std::nullopt;
+  return std::make_pair(name->substr(0, 1), name->substr(2));
+}
+
 bool NamesOneVolume(const VolumeChoice& choice) {
-  return !choice.partition.empty() && choice.volumeName.has_value() != choice.volumeIndex.has_value();
+  const bool partition = !choice.partition.empty() || (!choice.volumeIndex && SplitVolumeLabel(choice.volumeName));
+  return partition && choice.volumeName.has_value() != choice.volumeIndex.has_value();
 }
 
 VolumeOptions::VolumeOptions(CLI::App& command, std::string& partitionValue) {
   partition = command.add_option("--partition", partitionValue, "Partition letter as listed, or 0-based index");
-  name = command.add_option("--volume", nameValue_, "Volume name exactly as listed");
+  name = command.add_option("--volume", nameValue_, "Volume name as listed (case and blanks as you like), or A/NAME");
   index = command.add_option("--volume-index", indexValue_, "0-based position of the volume in its partition");
   name->excludes(index);
 }
@@ -234,7 +245,12 @@ uint16_t ResolvePartition(OpenedDisc& disc, const std::string& choice) {
   return static_cast<uint16_t>(index);
 }
 
-SelectedVolume SelectVolume(OpenedDisc& disc, const VolumeChoice& choice) {
+SelectedVolume SelectVolume(OpenedDisc& disc, const VolumeChoice& typed) {
+  VolumeChoice choice = typed;
+  if (const auto label = SplitVolumeLabel(choice.volumeName); label && choice.partition.empty()) {
+    choice.partition = label->first;
+    choice.volumeName = label->second;
+  }
   const uint16_t partition = ResolvePartition(disc, choice.partition);
   const std::string letter = PartitionLetter(partition);
   disc.ReadVolumes(partition);

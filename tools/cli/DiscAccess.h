@@ -116,14 +116,17 @@ class OpenedDisc {
 };
 
 // How the user names a volume: partition letter (as listed, case-sensitive) or 0-based
-// index in digits; volume name exactly as listed, or 0-based index.
+// index in digits; volume name as listed (or as people type it: MatchTypedName), or
+// 0-based index. Without a partition, a name "A/NAME" (as `list` prints volumes)
+// names both.
 struct VolumeChoice {
   std::string partition;
   std::optional<std::string> volumeName;
   std::optional<int> volumeIndex;
 };
 
-// Whether the choice names one volume: a partition and either a name or an index.
+// Whether the choice names one volume: a partition (or a name "A/NAME") and either a
+// name or an index.
 bool NamesOneVolume(const VolumeChoice& choice);
 
 // The options that choose a volume on a subcommand's command line: --partition (added

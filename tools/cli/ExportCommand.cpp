@@ -3,13 +3,18 @@
 #include <unistd.h>
 
 #include <memory>
+#include <set>
+#include <stdexcept>
+#include <utility>
 #include <string>
 #include <vector>
 
 #include "export/ExportBatch.h"
+#include "export/ExportNames.h"
 #include "export/SoundBankBuilder.h"
 #include "platform/prompt/Prompt.h"
 #include "tools/cli/DiscAccess.h"
+#include "tools/cli/DiscListing.h"
 #include "tools/cli/ProgressLine.h"
 
 namespace cli {
@@ -54,7 +59,8 @@ class ErrStatusLine : public StatusLine {
 // The image's structure reads, their failures worded as the other subcommands word them.
 class ImageDisc : public ExportDisc {
  public:
-  explicit ImageDisc(OpenedDisc& disc) : ExportDisc(disc.reader()), disc_(disc) {}
+  ImageDisc(OpenedDisc& disc, std::string name) : ExportDisc(disc.reader()), disc_(disc), name_(std::move(name)) {}
+  std::string Name() const override { return name_; }
   void ReadVolumes(uint16_t partition) override { disc_.ReadVolumes(partition); }
   void ReadFiles(uint16_t partition, uint16_t volume) override { disc_.ReadFiles(partition, volume); }
   std::vector<std::string> UnreadablePartitions() const override {
@@ -68,23 +74,31 @@ class ImageDisc : public ExportDisc {
 
  private:
   OpenedDisc& disc_;
+  std::string name_;
 };
 
 // Runs the export batch and reports on the terminal: a line per file written, a line
 // per failure, the progress line and the summary.
 class ExportRun : public ExportReport {
  public:
-  ExportRun(const ExportOptions& options, OpenedDisc& disc, std::ostream& out, std::ostream& err)
-      : options_(options), disc_(disc), imageDisc_(disc), out_(out), err_(err) {}
+  ExportRun(const ExportOptions& options, ExportFormats formats, OpenedDisc& disc, std::ostream& out,
+            std::ostream& err)
+      : options_(options), formats_(std::move(formats)), disc_(disc),
+        imageDisc_(disc, options.image.filename().string()), out_(out), err_(err) {}
 
   int Run();
 
   SoundBankBuilder& BankBuilder() override;
+  StatusLine* Warnings() override { return statusLine_.get(); }
   void ItemStarted(const ExportVolume& volume, const ExportItem& item) override {
     progress_->Item(volume.label + "/" + item.name);
   }
   ProgressBar* BankStarting(const ExportVolume&, const ExportItem&) override { return progress_; }
   void Wrote(const fs::path& path) override;
+  void Kept(const fs::path& path) override {
+    progress_->Clear();
+    out_ << "kept " << path.string() << " (already there)\n";
+  }
   void SampleNotLoaded(const ExportVolume& volume, const ExportItem& item, const std::exception_ptr& failure) override;
   void NotWritten(const ExportVolume& volume, const ExportItem& item, const fs::path& path) override;
   void Failed(ExportLoss, const std::string& text) override { Print(text); }
@@ -92,10 +106,12 @@ class ExportRun : public ExportReport {
 
  private:
   ExportVolume PlanOneVolume(ExportBatch& batch);
+  std::vector<ExportItem> SelectedItems(const ExportVolume& volume);
   void Print(const std::string& failure);
   void PrintSummary(const ExportCounts& counts);
 
   const ExportOptions& options_;
+  const ExportFormats formats_;
   OpenedDisc& disc_;
   ImageDisc imageDisc_;
   std::ostream& out_;
@@ -112,7 +128,11 @@ std::string Count(int count, const std::string& noun) {
 
 int ExportRun::Run() {
   ExportBatch batch(imageDisc_, *this,
-                    {.normalize = options_.normalize, .withPrograms = !options_.noSf2, .joinStereo = options_.joinStereo});
+                    {.normalize = options_.normalize,
+                     .withPrograms = formats_.Any(),
+                     .formats = formats_,
+                     .joinStereo = options_.joinStereo,
+                     .noClobber = options_.noClobber});
   // A volume that cannot be found leaves no folder behind; with --all the folder is
   // checked before the disc's own failures are reported one by one.
   std::vector<ExportVolume> volumes;
@@ -122,6 +142,7 @@ int ExportRun::Run() {
   ProgressLine progress(err_, options_.progress, ItemCount(volumes));
   ClearingPrompt prompt(progress);
   progress_ = &progress;
+  statusLine_ = std::make_unique<ErrStatusLine>(err_, progress);
   batch.Export(volumes);
   progress.Clear();
   progress_ = nullptr;
@@ -132,11 +153,47 @@ int ExportRun::Run() {
 ExportVolume ExportRun::PlanOneVolume(ExportBatch& batch) {
   const SelectedVolume selected =
       SelectVolume(disc_, {options_.partition, options_.volumeName, options_.volumeIndex});
-  return batch.PlanVolume(selected.partition, selected.volume, selected.label, options_.outputDir);
+  ExportVolume volume = batch.PlanVolume(selected.partition, selected.volume, selected.label, options_.outputDir);
+  if (!options_.names.empty()) volume.items = SelectedItems(volume);
+  return volume;
+}
+
+// The items the names choose among those planned (the reader holds the volume's
+// directory): the named ones and the samples that named programs play.
+std::vector<ExportItem> ExportRun::SelectedItems(const ExportVolume& volume) {
+  AkaiVolumeReader& reader = disc_.reader();
+  const std::vector<FileListing> files = ListFiles(reader);
+  std::set<std::string> programs, samples;
+  for (const std::string& typed : options_.names) {
+    const std::string name = ListedItemName(files, typed, false, volume.label);
+    if (FindItem(files, name, true) == nullptr) {
+      samples.insert(name);
+      continue;
+    }
+    programs.insert(name);
+    try {
+      reader.LoadProgram(volume.partition, volume.volume, name.c_str());
+    } catch (...) {
+      continue;  // exporting the program reports why it cannot be read
+    }
+    const AkaiProgram& program = reader.program();
+    for (int k = 0; k < program.keygroups.Count(); ++k) {
+      const AkaiKeygroup& keygroup = *program.keygroups.At(k);
+      for (uint32_t z = 0; z < keygroup.zoneCount; ++z) samples.insert(keygroup.zones[z].sampleName);
+    }
+  }
+  std::vector<ExportItem> chosen;
+  for (const ExportItem& item : volume.items) {
+    if ((item.program ? programs : samples).count(item.name) != 0) chosen.push_back(item);
+  }
+  return chosen;
 }
 
 void ExportRun::PrintSummary(const ExportCounts& counts) {
-  out_ << "Exported " << Count(counts.samples, "sample") << " and " << Count(counts.banks, "bank") << " from "
+  out_ << "Exported " << Count(counts.samples, "sample") << (counts.presets > 0 ? ", " : " and ")
+       << Count(counts.banks, "bank");
+  if (counts.presets > 0) out_ << " and " << Count(counts.presets, "preset");
+  out_ << " from "
        << Count(counts.volumes, "volume") << " into " << options_.outputDir.string();
   std::vector<std::string> failed;
   if (counts.failedItems > 0) failed.push_back(Count(counts.failedItems, "item"));
@@ -145,13 +202,14 @@ void ExportRun::PrintSummary(const ExportCounts& counts) {
   for (size_t i = 0; i < failed.size(); ++i) {
     out_ << (i == 0 ? "; " : i + 1 == failed.size() ? " and " : ", ") << failed[i];
   }
-  out_ << (failed.empty() ? ".\n" : " failed.\n");
+  out_ << (failed.empty() ? "" : " failed");
+  if (counts.kept > 0) out_ << "; " << Count(counts.kept, "file") << " already there kept";
+  out_ << ".\n";
 }
 
 // Made at the first program, so that a run without programs never loads the engine.
 SoundBankBuilder& ExportRun::BankBuilder() {
   if (!builder_) {
-    statusLine_ = std::make_unique<ErrStatusLine>(err_, *progress_);
     builder_ = std::make_unique<SoundBankBuilder>(statusLine_.get());
     builder_->LoadEngine(options_.engineLibrary);
   }
@@ -166,7 +224,9 @@ void ExportRun::SampleNotLoaded(const ExportVolume& volume, const ExportItem& it
 
 void ExportRun::NotWritten(const ExportVolume& volume, const ExportItem& item, const fs::path& path) {
   Print(volume.label + "/" + item.name +
-        (item.program ? ": the bank was not written (see above)" : ": could not write " + path.string()));
+        (!item.program                 ? ": could not write " + path.string()
+         : path.extension() == ".sf2" ? std::string(": the bank was not written (see above)")
+                                      : ": " + path.filename().string() + " was not written (see above)"));
 }
 
 // A note, not a failure: both halves are still written.
@@ -198,17 +258,50 @@ std::string CheckOptions(const ExportOptions& options) {
   return "";
 }
 
+int ExportImage(const ExportOptions& options, const ExportFormats& formats, std::ostream& out, std::ostream& err) {
+  return ReportFailures(options.image, err, [&] {
+    OpenedDisc disc(options.image);
+    return ExportRun(options, formats, disc, out, err).Run();
+  });
+}
+
+// Several images, each into a folder of its own named after the image file; an image
+// that fails does not stop the others.
+int ExportImages(const ExportOptions& options, const ExportFormats& formats, std::ostream& out, std::ostream& err) {
+  std::vector<fs::path> images{options.image};
+  images.insert(images.end(), options.names.begin(), options.names.end());
+  std::vector<std::string> names;
+  for (const fs::path& image : images) names.push_back(image.filename().string());
+  const std::vector<std::string> folders = VolumeFolderNames(names);
+  int status = kExitSuccess;
+  for (size_t i = 0; i < images.size(); ++i) {
+    ExportOptions one = options;
+    one.image = images[i];
+    one.names.clear();
+    one.outputDir = options.outputDir / folders[i];
+    if (ExportImage(one, formats, out, err) != kExitSuccess) status = kExitPartialFailure;
+  }
+  return status;
+}
+
 }  // namespace
 
 int RunExport(const ExportOptions& options, std::ostream& out, std::ostream& err) {
+  ExportFormats formats;
+  try {
+    formats = ParseExportFormats(options.formats);
+  } catch (const std::invalid_argument& error) {
+    err << kProgram << ": export: --format: " << error.what() << "\n";
+    return kExitFailure;
+  }
+  // --no-sf2 keeps its meaning whatever the list says.
+  if (options.noSf2) formats.soundFont = false;
   if (const std::string problem = CheckOptions(options); !problem.empty()) {
     err << kProgram << ": export: " << problem << "\n";
     return kExitFailure;
   }
-  return ReportFailures(options.image, err, [&] {
-    OpenedDisc disc(options.image);
-    return ExportRun(options, disc, out, err).Run();
-  });
+  if (options.all && !options.names.empty()) return ExportImages(options, formats, out, err);
+  return ExportImage(options, formats, out, err);
 }
 
 void AddExportCommand(CLI::App& app, int& exitStatus) {
@@ -217,12 +310,19 @@ void AddExportCommand(CLI::App& app, int& exitStatus) {
   command->add_option("IMAGE", options->image, kDiscHelp)->required();
   command->add_option("-o,--output", options->outputDir, "Folder to write into (created when missing)")->required();
   auto volume = std::make_shared<VolumeOptions>(*command, options->partition);
+  command->add_option("NAME", options->names,
+                      "Only these programs and samples of the volume (a program brings its samples); with "
+                      "--all, more images, each into DIR/<image name>/");
   command->add_flag("--all", options->all, "Every volume of every partition, one folder each")
       ->excludes(volume->partition)
       ->excludes(volume->name)
       ->excludes(volume->index);
   command->add_flag("--normalize", options->normalize, "Peak-normalize the WAV files");
+  command->add_option("--format", options->formats,
+                      "What each program becomes, a comma list of " + KnownExportFormats() +
+                          "; presets lie beside the bank and play the WAV files (default: sf2)");
   command->add_flag("--no-sf2", options->noSf2, "Write no SoundFont banks for the programs");
+  command->add_flag("--no-clobber", options->noClobber, "Keep files that are already there (each is reported)");
   command->add_flag("--join-stereo", options->joinStereo,
                     "Write each \"-L\"/\"-R\" sample pair of equal length and rate as one stereo WAV file");
   command->callback([options, volume, &exitStatus] {

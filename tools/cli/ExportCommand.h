@@ -1,13 +1,14 @@
 #pragma once
 // `carvox-cli export IMAGE -o DIR --partition P (--volume NAME | --volume-index N)
-// [--normalize] [--no-sf2] [--join-stereo]`, or `--all` instead of partition and volume: writes the
-// samples of a volume (or of every volume) as WAV files and its programs as SoundFont 2
-// banks.
+// [--format sf2,sfz,dspreset] [--normalize] [--no-sf2] [--join-stereo]`, or `--all` instead of
+// partition and volume: writes the samples of a volume (or of every volume) as WAV files
+// and its programs as SoundFont 2 banks and presets of the other formats chosen.
 
 #include <filesystem>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -24,8 +25,16 @@ struct ExportOptions {
   bool all = false;
   bool normalize = false;
   bool noSf2 = false;
+  // Comma list of what programs become: "sf2", "sfz", "dspreset".
+  std::string formats = "sf2";
+  // Only these programs and samples of the chosen volume (a program brings the
+  // samples it plays); empty: all of them. With `all`: further images, each exported
+  // into a folder of its own below outputDir.
+  std::vector<std::string> names{};
   // "-L"/"-R" sample pairs of equal length and rate become one stereo WAV file.
   bool joinStereo = false;
+  // Keep files that are already there (each is reported) instead of replacing them.
+  bool noClobber = false;
   // Draw a progress line on `err` (the program does so when it is a terminal).
   bool progress = false;
   // The SoundFont engine: a Windows name or a host path.

@@ -49,11 +49,11 @@ bool Listed(const SoundDriverList& drivers, const std::string& description) {
 }
 
 // Loads the sample with its data into the disc's reader.
-const AkaiSample& LoadSample(OpenedDisc& disc, const SelectedVolume& volume, const std::string& name) {
+const AkaiSample& LoadSample(OpenedDisc& disc, const SelectedVolume& volume, const std::string& typed) {
   disc.ReadFiles(volume.partition, volume.volume);
   const std::vector<FileListing> files = ListFiles(disc.reader());
+  const std::string name = ListedItemName(files, typed, true, volume.label);
   const FileListing* item = FindItem(files, name, false);
-  if (item == nullptr) throw CommandError("volume " + volume.label + " has no sample \"" + name + "\"");
   try {
     disc.reader().LoadSample(volume.partition, volume.volume, name.c_str(), true);
   } catch (...) {
@@ -102,7 +102,7 @@ int Play(const PlayOptions& options, const VolumeChoice& choice, std::ostream& o
   PlaybackEngine engine;
   OpenOutput(engine, options);
   const PcmFormat format = PcmFormatForRate(sample.sampleRate);
-  out << "Playing " << volume.label << "/" << options.sample << " (" << sample.sampleCount << " words at "
+  out << "Playing " << volume.label << "/" << sample.name << " (" << sample.sampleCount << " words at "
       << sample.sampleRate << " Hz" << (options.loop ? ", looped" : "") << ")\n";
   {
     InterruptCatcher catcher;
@@ -158,8 +158,7 @@ void AddPlayCommands(CLI::App& app, int& exitStatus) {
   CLI::App* command = app.add_subcommand("play", "Play a sample once, or looped");
   command->add_option("IMAGE", options->image, kDiscHelp)->required();
   auto volume = std::make_shared<VolumeOptions>(*command, options->partition);
-  volume->partition->required();
-  command->add_option("SAMPLE", options->sample, "Sample name exactly as listed")->required();
+  command->add_option("SAMPLE", options->sample, "Sample name as listed (case and blanks as you like)")->required();
   command->add_flag("--loop", options->loop, "Play looped between the sample's loop points");
   command->add_option("--seconds", options->seconds, "How long looped play lasts (default 5)");
   CLI::Option* driver = command->add_option("--driver", options->driver, "Sound driver, as `drivers` lists it");

@@ -13,10 +13,10 @@
 namespace cli {
 namespace {
 
-int16_t GeneratorAmount(const SoundBankBuilder::ZoneGenerators& generators, uint16_t id) {
-  const auto found =
-      std::find_if(generators.begin(), generators.end(), [id](const SFGenRecord& g) { return g.id == id; });
-  return found == generators.end() ? 0 : static_cast<int16_t>(found->amount);
+// "C3" for key 60, as the sampler's own display names keys.
+std::string NoteName(int key) {
+  static const char* const kNames[] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
+  return kNames[key % 12] + std::to_string(key / 12 - 2);
 }
 
 void PrintSample(const AkaiSample& sample, std::ostream& out) {
@@ -102,31 +102,63 @@ std::optional<ReadPlace> ProgramPrinter::PlaceOf(const std::string& name, bool p
   return FilePlace(start, item->start, item->size, "its directory entry");
 }
 
-// The volume's directory, where `name` must be a program: a sample of that name is
-// said to be one.
-std::vector<FileListing> ProgramDirectory(OpenedDisc& disc, const SelectedVolume& volume, const std::string& name) {
-  disc.ReadFiles(volume.partition, volume.volume);
-  std::vector<FileListing> files = ListFiles(disc.reader());
-  const FileListing* sample = FindItem(files, name, false);
-  if (FindItem(files, name, true) == nullptr && sample != nullptr) {
-    throw CommandError("volume " + volume.label + ": \"" + name + "\" is an " + KindText(sample->kind) +
-                       ", not a program");
+// A sample's own header: rate, length, root key, tuning and every loop entry in use.
+void PrintSampleHeader(const AkaiSample& sample, const FileListing& listed, const SelectedVolume& volume,
+                       std::ostream& out) {
+  out << "Sample " << sample.name << " (" << KindText(listed.kind) << ") in volume " << volume.label << "\n";
+  out << "  rate " << sample.sampleRate << " Hz, length " << sample.sampleCount << " words";
+  if (sample.sampleRate != 0) out << " (" << static_cast<double>(sample.sampleCount) / sample.sampleRate << " s)";
+  out << "\n  root key " << int{sample.originalKey} << " (" << NoteName(sample.originalKey) << "), tuning "
+      << int{sample.semitoneTune} << " semitones " << int{sample.centsTune} << " cents\n";
+  for (size_t l = 0; l < std::size(sample.loops); ++l) {
+    const AkaiLoop& loop = sample.loops[l];
+    if (loop.end == 0 && loop.length == 0) break;
+    out << "  loop " << l + 1 << ": ends at word " << loop.end << ", " << loop.length << " words, "
+        << (loop.time == 9999 ? std::string("held") : loop.time == 0 ? std::string("not played")
+                                                                     : std::to_string(loop.time) + " ms")
+        << "\n";
   }
-  return files;
+  const PlayLoop play = FindPlayLoop(sample);
+  if (play.length == 0) {
+    out << "  play loop: none\n";
+  } else {
+    out << "  play loop: words " << play.start << " to " << play.start + play.length - 1 << "\n";
+  }
+}
+
+int ShowSample(OpenedDisc& disc, const SelectedVolume& volume, const FileListing& listed, std::ostream& out) {
+  try {
+    disc.reader().LoadSample(volume.partition, volume.volume, listed.name.c_str(), false);
+  } catch (...) {
+    const uint16_t start = disc.reader().partitions().At(volume.partition)->startBlock;
+    throw CommandError("volume " + volume.label + ": cannot load sample \"" + listed.name + "\": " +
+                       FailureReason(std::current_exception(), disc.imageBytes(),
+                                     FilePlace(start, listed.start, listed.size, "its directory entry")));
+  }
+  PrintSampleHeader(disc.reader().sample(), listed, volume, out);
+  return kExitSuccess;
 }
 
 int Show(const ShowOptions& options, const VolumeChoice& choice, std::ostream& out, std::ostream& err) {
   OpenedDisc disc(options.image);
   const SelectedVolume volume = SelectVolume(disc, choice);
-  ProgramPrinter printer(disc, volume, ProgramDirectory(disc, volume, options.program), out);
-  try {
-    disc.reader().LoadProgram(volume.partition, volume.volume, options.program.c_str());
-  } catch (...) {
-    throw CommandError("volume " + volume.label + ": cannot load program \"" + options.program +
-                       "\": " + FailureReason(std::current_exception(), disc.imageBytes(), printer.PlaceOf(options.program, true)));
+  disc.ReadFiles(volume.partition, volume.volume);
+  std::vector<FileListing> files = ListFiles(disc.reader());
+  const std::string name = ListedItemName(files, options.program, false, volume.label);
+  // A name that only a sample has shows the sample.
+  if (const FileListing* sample = FindItem(files, name, false);
+      sample != nullptr && FindItem(files, name, true) == nullptr) {
+    return ShowSample(disc, volume, *sample, out);
   }
-  if (printer.Print(options.program)) return kExitSuccess;
-  err << kProgram << ": " << options.image.string() << ": program " << volume.label << "/" << options.program
+  ProgramPrinter printer(disc, volume, std::move(files), out);
+  try {
+    disc.reader().LoadProgram(volume.partition, volume.volume, name.c_str());
+  } catch (...) {
+    throw CommandError("volume " + volume.label + ": cannot load program \"" + name +
+                       "\": " + FailureReason(std::current_exception(), disc.imageBytes(), printer.PlaceOf(name, true)));
+  }
+  if (printer.Print(name)) return kExitSuccess;
+  err << kProgram << ": " << options.image.string() << ": program " << volume.label << "/" << name
       << ": some zones' samples cannot be loaded\n";
   return kExitPartialFailure;
 }
@@ -144,11 +176,10 @@ int RunShow(const ShowOptions& options, std::ostream& out, std::ostream& err) {
 
 void AddShowCommand(CLI::App& app, int& exitStatus) {
   auto options = std::make_shared<ShowOptions>();
-  CLI::App* command = app.add_subcommand("show", "Show a program's keygroups and zones");
+  CLI::App* command = app.add_subcommand("show", "Show a program's keygroups and zones, or a sample's header");
   command->add_option("IMAGE", options->image, kDiscHelp)->required();
   auto volume = std::make_shared<VolumeOptions>(*command, options->partition);
-  volume->partition->required();
-  command->add_option("PROGRAM", options->program, "Program name exactly as listed")->required();
+  command->add_option("NAME", options->program, "Program or sample name as listed (case and blanks as you like)")->required();
   command->callback([options, volume, &exitStatus] {
     volume->Apply(options->volumeName, options->volumeIndex);
     exitStatus = RunShow(*options, std::cout, std::cerr);

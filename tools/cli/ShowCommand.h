@@ -1,7 +1,8 @@
 #pragma once
 // `carvox-cli show IMAGE --partition P (--volume NAME | --volume-index N) PROGRAM`:
 // prints a program's keygroups and velocity zones, each zone with its sample's rate,
-// root key and play loop, and the tuning a SoundFont bank gives the zone.
+// root key and play loop, and the tuning a SoundFont bank gives the zone; or, for a
+// sample, its rate, length, root key (number and note name), tuning and loops.
 
 #include <filesystem>
 #include <optional>
@@ -17,7 +18,7 @@ struct ShowOptions {
   std::string partition{};
   std::optional<std::string> volumeName{};
   std::optional<int> volumeIndex{};
-  std::string program{};  // exactly as listed
+  std::string program{};  // a program's or sample's name, exactly as listed
 };
 
 // Prints the program on `out`, errors on `err`. Returns 0 when shown, 1 when the
