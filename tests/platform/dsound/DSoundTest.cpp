@@ -1,10 +1,13 @@
 // The sound output layer on its own: driver lists, buffers and notifications, the
-// silent device's real-time cursor, and PortAudio on ALSA's null device (a sound card
-// that every machine has and nobody hears).
+// silent device's real-time cursor, the WAV file's pace (read back by libsndfile), and
+// PortAudio on ALSA's null device (a sound card that every machine has and nobody
+// hears).
 #include "platform/dsound/DSound.h"
 
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
+#include <chrono>
 #include <fstream>
 #include <string>
 #include <utility>
@@ -83,6 +86,36 @@ TEST(DSound, BuffersLockAcrossTheirEndAndRefuseBadCalls) {
   }
   device->Release();
   ForgetSoundOutputChoice();
+}
+
+// A file without a frame limit (as the window writes) grows no faster than a sound
+// card would play, however often a caller reads the position.
+TEST(DSound, FileWithoutLimitIsWrittenInRealTime) {
+  const std::string path = std::string(getenv("HOME")) + "/paced.wav";
+  ASSERT_TRUE(SelectSoundOutput("file:" + path));
+  IDirectSound* device = nullptr;
+  ASSERT_EQ(DirectSoundCreate(nullptr, &device, nullptr), DS_OK);
+  EXPECT_TRUE(SoundFileOpen());
+  const auto started = std::chrono::steady_clock::now();
+  {
+    PlayedBuffer played(*device, 22050);
+    ASSERT_EQ(played.buffer->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
+    DWORD cursor = 0;
+    for (int reads = 0; reads < 1000 || cursor == 0; ++reads) played.buffer->GetCurrentPosition(&cursor, nullptr);
+    played.buffer->Stop();
+  }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  device->Release();
+  EXPECT_FALSE(SoundFileOpen());
+  ForgetSoundOutputChoice();
+
+  SF_INFO info{};
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+  sf_close(file);
+  EXPECT_GT(info.frames, 0);
+  EXPECT_LE(info.frames, seconds * 44100 + 1);
+  EXPECT_FALSE(TakeSoundOutputFailure().has_value());
 }
 
 TEST(DSound, ListsEveryOutputWithStableGuids) {
