@@ -1,8 +1,14 @@
 // The layer's core over a virtual drive: statuses and sense of each command, a fault
-// injected through the drive table, and the drive table's refusals.
+// injected through the drive table, and the drive table's refusals; the abort of a
+// running command over an adapter of the test's.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "platform/aspi/AspiLayer.h"
@@ -74,6 +80,68 @@ TEST(AspiLayer, CommandsOnAVirtualDrive) {
   SRB_Header unknown{9, 0, 0, 0, 0};
   EXPECT_EQ(layer.Send(&unknown), SS_INVALID_CMD);
   UnmountDrive(letter);
+}
+
+// One device whose commands run until the test lets them end.
+struct Gate {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool running = false;
+  bool released = false;
+};
+Gate gate;
+
+class GatedAdapter : public HostAdapter {
+ public:
+  GatedAdapter() { devices_.push_back({}); }
+  std::vector<Device>& devices() override { return devices_; }
+  const std::vector<std::string>& problems() const override { return problems_; }
+  BYTE Execute(const Device&, SRB_ExecSCSICmd& srb) override {
+    std::unique_lock lock(gate.mutex);
+    gate.running = true;
+    gate.changed.notify_all();
+    gate.changed.wait(lock, [] { return gate.released; });
+    return CompleteGood(srb);
+  }
+
+ private:
+  std::vector<Device> devices_;
+  std::vector<std::string> problems_;
+};
+
+const AdapterEntry kGatedAdapters[] = {
+    {"gated", [](const DriveTable&) -> std::unique_ptr<HostAdapter> { return std::make_unique<GatedAdapter>(); }}};
+
+// The caller frees the block once the abort returns: the command must have ended by then.
+TEST(AspiLayer, AbortOfARunningCommandWaitsForItsEnd) {
+  Layer layer(kGatedAdapters);
+  layer.SupportInfo();
+  Command command({SCSI_INQUIRY, 0, 0, 0, 96, 0});
+  ASSERT_EQ(layer.Send(&command.srb), SS_PENDING);
+  std::unique_lock lock(gate.mutex);
+  gate.changed.wait(lock, [] { return gate.running; });
+  lock.unlock();
+
+  SRB_Abort abort{};
+  abort.SRB_Cmd = SC_ABORT_SRB;
+  abort.SRB_ToAbort = &command.srb;
+  std::atomic<bool> abortReturned = false;
+  BYTE statusWhenAbortReturned = 0xFF;
+  std::thread aborter([&] {
+    layer.Send(&abort);
+    statusWhenAbortReturned = command.srb.SRB_Status;
+    abortReturned = true;
+    gate.changed.notify_all();
+  });
+  // An abort that returned while the command runs would show here; then the command ends.
+  lock.lock();
+  gate.changed.wait_for(lock, std::chrono::milliseconds(200), [&] { return abortReturned.load(); });
+  gate.released = true;
+  gate.changed.notify_all();
+  lock.unlock();
+  aborter.join();
+  EXPECT_EQ(abort.SRB_Status, SS_ABORT_FAIL);
+  EXPECT_EQ(statusWhenAbortReturned, SS_COMP);
 }
 
 TEST(DriveTable, RefusalsGarbageAndPublishedLetters) {
