@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <optional>
 
 #include "platform/dsound/DSound.h"
 #include "tests/support/FileSizeLimit.h"
@@ -51,20 +50,11 @@ std::pair<std::vector<int16_t>, std::vector<int16_t>> Channels(const fs::path& p
   return channels;
 }
 
-// Chooses the sound outputs as CARVOX_SOUND=`value` does, for one play.
-class SoundVariable {
- public:
-  explicit SoundVariable(const std::string& value) {
-    setenv("CARVOX_SOUND", value.c_str(), 1);
-    platform::ForgetSoundOutputChoice();
-  }
-  ~SoundVariable() {
-    setenv("CARVOX_SOUND", "silent", 1);
-    platform::ForgetSoundOutputChoice();
-  }
-  SoundVariable(const SoundVariable&) = delete;
-  SoundVariable& operator=(const SoundVariable&) = delete;
-};
+// Chooses the sound outputs as CARVOX_SOUND=`value` does.
+void SetSoundVariable(const std::string& value) {
+  setenv("CARVOX_SOUND", value.c_str(), 1);
+  platform::ForgetSoundOutputChoice();
+}
 
 TEST(PlayCommand, WritesWhatWouldBeHeardWordForWord) {
   const fs::path folder = testsupport::FreshFolder("play");
@@ -75,14 +65,12 @@ TEST(PlayCommand, WritesWhatWouldBeHeardWordForWord) {
   for (const bool byVariable : {false, true}) {
     SCOPED_TRACE(byVariable ? "CARVOX_SOUND" : "--to");
     const fs::path path = folder / (byVariable ? "variable.wav" : "looped.wav");
-    std::optional<SoundVariable> variable;
     cli::PlayOptions options{.sample = "LOOPED", .loop = true, .seconds = 3};
-    if (byVariable) {
-      variable.emplace("file:" + path.string());
-    } else {
-      options.to = path;
-    }
-    ASSERT_EQ(Play(options).status, 0);
+    if (!byVariable) options.to = path;
+    SetSoundVariable(byVariable ? "file:" + path.string() : "silent");
+    const int status = Play(options).status;
+    SetSoundVariable("silent");
+    ASSERT_EQ(status, 0);
     const auto [left, right] = Channels(path);
     ASSERT_EQ(left.size(), 3u * 44100);
     EXPECT_EQ(left, right);

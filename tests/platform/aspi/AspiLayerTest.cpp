@@ -4,11 +4,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
+#include <future>
 #include <vector>
 
 #include "platform/aspi/AspiLayer.h"
@@ -82,30 +79,22 @@ TEST(AspiLayer, CommandsOnAVirtualDrive) {
   UnmountDrive(letter);
 }
 
-// One device whose commands run until the test lets them end.
-struct Gate {
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool running = false;
-  bool released = false;
-};
-Gate gate;
+// One device whose commands tell when they run, then run until the test lets them end.
+std::promise<void> running;
+std::promise<void> release;
 
 class GatedAdapter : public HostAdapter {
  public:
-  GatedAdapter() { devices_.push_back({}); }
   std::vector<Device>& devices() override { return devices_; }
   const std::vector<std::string>& problems() const override { return problems_; }
   BYTE Execute(const Device&, SRB_ExecSCSICmd& srb) override {
-    std::unique_lock lock(gate.mutex);
-    gate.running = true;
-    gate.changed.notify_all();
-    gate.changed.wait(lock, [] { return gate.released; });
+    running.set_value();
+    release.get_future().wait();
     return CompleteGood(srb);
   }
 
  private:
-  std::vector<Device> devices_;
+  std::vector<Device> devices_{Device{}};
   std::vector<std::string> problems_;
 };
 
@@ -118,30 +107,19 @@ TEST(AspiLayer, AbortOfARunningCommandWaitsForItsEnd) {
   layer.SupportInfo();
   Command command({SCSI_INQUIRY, 0, 0, 0, 96, 0});
   ASSERT_EQ(layer.Send(&command.srb), SS_PENDING);
-  std::unique_lock lock(gate.mutex);
-  gate.changed.wait(lock, [] { return gate.running; });
-  lock.unlock();
-
+  running.get_future().wait();
   SRB_Abort abort{};
   abort.SRB_Cmd = SC_ABORT_SRB;
   abort.SRB_ToAbort = &command.srb;
-  std::atomic<bool> abortReturned = false;
-  BYTE statusWhenAbortReturned = 0xFF;
-  std::thread aborter([&] {
+  auto statusWhenAborted = std::async(std::launch::async, [&] {
     layer.Send(&abort);
-    statusWhenAbortReturned = command.srb.SRB_Status;
-    abortReturned = true;
-    gate.changed.notify_all();
+    return command.srb.SRB_Status;
   });
-  // An abort that returned while the command runs would show here; then the command ends.
-  lock.lock();
-  gate.changed.wait_for(lock, std::chrono::milliseconds(200), [&] { return abortReturned.load(); });
-  gate.released = true;
-  gate.changed.notify_all();
-  lock.unlock();
-  aborter.join();
+  // An abort that returned while the command runs would be seen here; then it ends.
+  statusWhenAborted.wait_for(std::chrono::milliseconds(200));
+  release.set_value();
+  EXPECT_EQ(statusWhenAborted.get(), SS_COMP);
   EXPECT_EQ(abort.SRB_Status, SS_ABORT_FAIL);
-  EXPECT_EQ(statusWhenAbortReturned, SS_COMP);
 }
 
 TEST(DriveTable, RefusalsGarbageAndPublishedLetters) {
