@@ -7,6 +7,7 @@
 
 #include "app/Artwork.h"
 #include "app/Strings.h"
+#include "platform/program/ProgramInfo.h"
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle(LoadText(IDS_ABOUT_TITLE));
@@ -17,7 +18,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   auto* layout = new QGridLayout(this);
   layout->addWidget(picture, 0, 0, 2, 1, Qt::AlignTop);
-  layout->addWidget(new QLabel(LoadText(IDS_ABOUT_VERSION), this), 0, 1);
+  layout->addWidget(new QLabel(QString::fromStdString(FormatText(IDS_ABOUT_VERSION, platform::kCarvoxVersion)), this), 0, 1);
   layout->addWidget(new QLabel(LoadText(IDS_ABOUT_LINES), this), 1, 1);
   layout->addWidget(buttons, 2, 0, 1, 2);
 }

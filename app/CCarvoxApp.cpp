@@ -7,6 +7,8 @@
 
 CCarvoxApp::CCarvoxApp(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(LoadText(IDS_APP_TITLE));
+  // Desktops match the window to its menu entry and icon by this id (packaging/).
+  setDesktopFileName("org.carvox.Carvox");
 }
 
 // The frame goes first (it stops what plays from its volume reader); then the engine

@@ -1,7 +1,7 @@
 #include "app/HelpWindow.h"
 
-#include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QPointer>
 #include <QSplitter>
@@ -10,6 +10,7 @@
 
 #include "app/Artwork.h"
 #include "app/Strings.h"
+#include "platform/program/ProgramFolders.h"
 
 namespace {
 
@@ -35,11 +36,12 @@ QWidget* MakeHelpWindow(QWidget* parent) {
   window->setWindowIcon(ProgramIcon());
   auto* topics = new QListWidget(window);
   auto* page = new QTextBrowser(window);
-  const QString folder = QCoreApplication::applicationDirPath();
-  const QString helpFile = folder + "/Carvox.hlp";
+  // Beside the program (the build tree, an installation in the machine) or in the
+  // installed tree's data folder.
+  const QString helpFile = QString::fromStdString(platform::ProgramDataFile("Carvox.hlp").string());
   if (QFile::exists(helpFile)) {
     page->setSource(QUrl::fromLocalFile(helpFile), QTextDocument::HtmlResource);
-    FillContents(*topics, folder + "/Carvox.cnt");
+    FillContents(*topics, QFileInfo(helpFile).path() + "/Carvox.cnt");
   } else {
     page->setPlainText(QString::fromStdString(FormatText(IDS_HELP_MISSING, helpFile.toStdString().c_str())));
   }

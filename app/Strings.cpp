@@ -54,7 +54,7 @@ const std::unordered_map<unsigned, const char*>& Table() {
       {IDS_REFRESH, "Refresh"},
       {IDS_DRIVE_ENTRY, "%c:  %s %s"},
       {IDS_ABOUT_TITLE, "About Carvox"},
-      {IDS_ABOUT_VERSION, "Carvox Version 1.01"},
+      {IDS_ABOUT_VERSION, "Carvox Version %s"},
       {IDS_ABOUT_LINES, "Reads AKAI S1000 and S3000 CD-ROMs,\nplays their samples and exports WAV files and SoundFont banks."},
       {IDS_OK, "OK"},
       {IDS_CANCEL, "Abbrechen"},

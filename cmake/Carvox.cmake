@@ -30,6 +30,8 @@ function(carvox_version_record target type)
     COMMAND carvox-stampversion $<TARGET_FILE:${target}> ${PROJECT_VERSION}.0 ${type}
     VERBATIM)
   add_dependencies(${target} carvox-stampversion)
+  # The install rules write the record again after stripping (packaging/).
+  set_target_properties(${target} PROPERTIES CARVOX_VERSION_TYPE ${type})
 endfunction()
 
 # carvox_embed_resources(TARGET target TABLE symbol RESOURCES type name source ...)

@@ -14,6 +14,7 @@
 #include "installer/Installer.h"
 #include "installer/Messages.h"
 #include "installer/Wizard.h"
+#include "platform/program/ProgramInfo.h"
 #include "platform/prompt/QtPrompt.h"
 #include "platform/registry/Registry.h"
 #include "platform/resources/Resources.h"
@@ -26,6 +27,12 @@ extern const size_t kInstallerStringsCount;
 namespace {
 
 constexpr const char* kUsage = "usage: carvox-setup [--unattended] [--dir PATH]\n";
+constexpr const char* kOptions =
+    "Installs Carvox into the machine (CARVOX_MACHINE) through the setup wizard.\n"
+    "  --unattended   install without questions, taking every default answer\n"
+    "  --dir PATH     the folder to install into (a path of the machine, C:\\...)\n"
+    "  -h, --help     show this help and exit\n"
+    "  --version      show the version and exit\n";
 
 // The progress text, shown only on a terminal.
 class TerminalProgress : public installer::ProgressText {
@@ -89,6 +96,10 @@ int Install(int& argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::string help = std::string(kUsage) + kOptions;
+  if (const auto status = platform::AnswerInfoOption(argc, argv, "carvox-setup", help, std::cout)) {
+    return *status;
+  }
   static const platform::ResourceTable table{kInstallerFiles, kInstallerFilesCount, kInstallerStrings,
                                              kInstallerStringsCount};
   platform::InstallResources(&table);

@@ -10,6 +10,8 @@ CARVOX_PACKAGES=(
   portaudio19-dev libsamplerate0-dev
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins xvfb xauth fonts-dejavu-core
   clang-14 libclang-rt-14-dev
+  dpkg-dev fakeroot librsvg2-bin lintian desktop-file-utils appstream groff-base man-db
+  shared-mime-info libglib2.0-bin
 )
 
 # Installs the packages that are not installed yet (apt-get needs root).
@@ -35,4 +37,14 @@ carvox_build() {
     cmake -S "$CARVOX_ROOT" -B "$dir" -G Ninja "$@"
   fi
   cmake --build "$dir"
+}
+
+# carvox_package BUILD_DIR: makes the Debian package of a built tree in build/package
+# and prints its path as the last line.
+carvox_package() {
+  local dir="$CARVOX_ROOT/build/package"
+  mkdir -p "$dir"
+  rm -f "$dir"/carvox_*.deb
+  cpack --config "$1/CPackConfig.cmake" -B "$dir" >&2
+  ls "$dir"/carvox_*.deb
 }

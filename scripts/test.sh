@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs every test: the normal build's, then the same tests built with
-# AddressSanitizer and UndefinedBehaviorSanitizer, where any report fails the run.
+# Runs every test: the normal build's, the checks of its Debian package
+# (scripts/check-package.sh), then the same tests built with AddressSanitizer and
+# UndefinedBehaviorSanitizer, where any report fails the run.
 # Among them, every fuzz target replays its corpus (tests/fuzz/corpus, TARGET_corpus).
 source "$(dirname "$0")/lib.sh"
 carvox_install_packages
@@ -11,6 +12,10 @@ asan="$CARVOX_ROOT/build/asan"
 
 carvox_build "$release" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ctest --test-dir "$release" --output-on-failure -j "$jobs"
+
+# The Debian package of that build, checked as a user's system would meet it.
+deb="$(carvox_package "$release" | tail -n 1)"
+"$CARVOX_ROOT/scripts/check-package.sh" "$deb"
 
 carvox_build "$asan" -DCMAKE_BUILD_TYPE=Debug -DCARVOX_SANITIZE=ON
 # A report ends the program with status 86, which no Carvox program uses, so that a

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/machine/Machine.h"
+#include "platform/program/ProgramFolders.h"
 
 namespace platform {
 namespace fs = std::filesystem;
@@ -56,12 +57,6 @@ ModuleTable& Modules() {
   return table;
 }
 
-fs::path ProgramFolder() {
-  std::error_code error;
-  const fs::path program = fs::read_symlink("/proc/self/exe", error);
-  return error ? fs::path() : program.parent_path();
-}
-
 std::string LowerCase(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
@@ -87,9 +82,8 @@ std::vector<std::string> CandidateNames(std::string name) {
 // names are matched without regard to case the one way the machine does it.
 std::vector<std::string> SearchFolders() {
   std::vector<std::string> folders;
-  const fs::path program = ProgramFolder();
   try {
-    if (!program.empty()) folders.push_back(ToWindowsPath(program));
+    for (const fs::path& folder : ProgramLibraryFolders()) folders.push_back(ToWindowsPath(folder));
   } catch (const std::exception&) {
     // The machine cannot be set up: its folders cannot be searched either.
   }

@@ -3,7 +3,8 @@
 // GetProcAddress and FreeLibrary.
 //
 // A bare name ("SFEDT32.DLL") is looked for in the running program's folder, then in
-// the machine's system folder; in each folder first as given (the file name's case
+// the installed tree's library folder relative to it (bin/../lib/carvox), then in the
+// machine's system folder; in each folder first as given (the file name's case
 // ignored; a name without extension also as NAME.DLL), then as lib<lower-case
 // stem>.so ("libsfedt32.so"). Nothing else is searched: not the current folder, not
 // the host's library path. A name holding "/" is a host path, one holding "\\" or a

@@ -1,5 +1,6 @@
 #pragma once
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 
 namespace testsupport {
@@ -17,7 +18,13 @@ void LeaveSandbox();
 // A new, empty folder below the sandbox for one test.
 std::filesystem::path FreshFolder(const std::string& name);
 
-// The reference disc images made outside the project.
-inline std::filesystem::path TestDataDir() { return CARVOX_TESTDATA_DIR; }
+// A file or folder of the reference data made outside the project (tests/data, see
+// tests/data/akai/README.md), e.g. ReferenceData("akai/holes.img"). Throws, naming the
+// path, when it is missing, so that the test fails saying what is not there.
+inline std::filesystem::path ReferenceData(const std::filesystem::path& relative) {
+  const std::filesystem::path path = std::filesystem::path(CARVOX_TESTDATA_DIR) / relative;
+  if (!std::filesystem::exists(path)) throw std::runtime_error("reference data missing: " + path.string());
+  return path;
+}
 
 }  // namespace testsupport

@@ -25,13 +25,13 @@ using clitest::CliRun;
 // found by its sync pattern, one through its cue sheet.
 std::vector<fs::path> Discs() {
   std::vector<fs::path> discs{CARVOX_DEMO_DISC};
-  for (const fs::directory_entry& entry : fs::directory_iterator(testsupport::TestDataDir() / "akai")) {
+  for (const fs::directory_entry& entry : fs::directory_iterator(testsupport::ReferenceData("akai"))) {
     const std::string extension = entry.path().extension().string();
     if (extension == ".img" || extension == ".iso") discs.push_back(entry.path());
   }
   std::sort(discs.begin() + 1, discs.end());
   const fs::path copies = testsupport::FreshFolder("raw-copies");
-  const fs::path akai = testsupport::TestDataDir() / "akai";
+  const fs::path akai = testsupport::ReferenceData("akai");
   akaiimage::WriteRawSectorImage(akai / "stereo.img", copies / "stereo-raw.bin", akaiimage::RawSectorMode::Mode1);
   akaiimage::WriteRawSectorImage(akai / "holes.img", copies / "holes-raw.bin", akaiimage::RawSectorMode::Mode2Form1);
   std::ofstream(copies / "holes-raw.cue") << akaiimage::CueSheet("holes-raw.bin", akaiimage::RawSectorMode::Mode2Form1);

@@ -412,7 +412,7 @@ std::vector<int16_t> Channel(const clitest::WavContents& wav, int channel) {
 // and S3000 volumes) each become one file whose channels are the halves' words.
 TEST(ExportCommand, JoinStereoWritesEachPairAsOneFile) {
   const fs::path dir = testsupport::FreshFolder("stereo-shared");
-  const fs::path data = testsupport::TestDataDir() / "akai";
+  const fs::path data = testsupport::ReferenceData("akai");
   cli::ExportOptions options = AllVolumes(data / "stereo.img", dir);
   options.noSf2 = true;
   options.joinStereo = true;

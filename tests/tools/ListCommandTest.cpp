@@ -45,14 +45,14 @@ void ExpectContains(const json& expected, const json& actual, const std::string&
 }
 
 TEST(ListCommand, ReferenceImagesListAsTheirListingFiles) {
-  const fs::path folder = testsupport::TestDataDir() / "akai";
+  const fs::path folder("akai");
   for (const char* name : {"akaiutil-s1000.img", "akaiutil-s3000.img", "builder-demo.iso", "frag-s1000.img",
                            "holes.img", "stereo.img"}) {
     SCOPED_TRACE(name);
-    const ListRun run = List(folder / name, true);
+    const ListRun run = List(testsupport::ReferenceData(folder / name), true);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
-    std::ifstream listing(folder / (fs::path(name).stem().string() + ".listing.json"));
+    std::ifstream listing(testsupport::ReferenceData(folder / (fs::path(name).stem().string() + ".listing.json")));
     ExpectContains(json::parse(listing), json::parse(run.out), "listing");
   }
 }

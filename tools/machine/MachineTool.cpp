@@ -16,13 +16,18 @@
 extern char** environ;
 
 namespace machinetool {
+
+const char* const kUsage =
+    "usage: carvox-machine reboot | programs | uninstall NAME\n"
+    "  reboot          restart the machine: finish the file replacements left for the next start\n"
+    "  programs        list the programs installed in the machine\n"
+    "  uninstall NAME  run the uninstaller registered for NAME\n";
+
 namespace {
 
 using namespace platform;
 
 constexpr const char* kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-constexpr const char* kUsage =
-    "usage: carvox-machine reboot | programs | uninstall NAME\n";
 
 std::optional<std::string> StringValue(HKEY key, const char* name) {
   DWORD type = 0;

@@ -10,6 +10,9 @@
 
 namespace machinetool {
 
+// The command lines carvox-machine takes, as `--help` and a wrong command line show them.
+extern const char* const kUsage;
+
 // A registered command split as Windows starts it: the program up to the first ".exe "
 // (case ignored) and the rest as one argument; without ".exe " the whole text is the
 // program.

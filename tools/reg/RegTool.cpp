@@ -14,11 +14,8 @@
 #include "platform/registry/SystemInfo.h"
 
 namespace regtool {
-namespace {
 
-using namespace platform;
-
-constexpr const char* kUsage =
+const char* const kUsage =
     "usage: carvox-reg query KEY [/v NAME | /ve]\n"
     "       carvox-reg add KEY [/v NAME | /ve] [/t REG_SZ|REG_DWORD|REG_BINARY|REG_EXPAND_SZ] [/d DATA] [/f]\n"
     "       carvox-reg delete KEY [/v NAME | /ve] [/f]\n"
@@ -26,6 +23,11 @@ constexpr const char* kUsage =
     "       carvox-reg info\n"
     "KEY starts with a root: HKEY_LOCAL_MACHINE (HKLM), HKEY_CURRENT_USER (HKCU),\n"
     "HKEY_CLASSES_ROOT (HKCR), HKEY_USERS (HKU), HKEY_CURRENT_CONFIG (HKCC), HKEY_DYN_DATA (HKDD).\n";
+
+namespace {
+
+using namespace platform;
+
 constexpr const char* kNotFound = "ERROR: The system was unable to find the specified registry key or value.";
 constexpr const char* kCaption = "carvox-reg";
 

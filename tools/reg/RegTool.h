@@ -12,6 +12,9 @@
 
 namespace regtool {
 
+// The command lines carvox-reg takes, as `--help` and a wrong command line show them.
+extern const char* const kUsage;
+
 // Runs one command (the arguments after the program name) and returns the exit status:
 // 0 done, 1 refused or not found, 2 a command line that cannot be understood. A hive
 // that cannot be read or written is left to the caller (platform::HiveError).

@@ -6,6 +6,7 @@
 
 #include "platform/aspi/AspiLayer.h"
 #include "platform/aspi/DriveTable.h"
+#include "platform/program/ProgramInfo.h"
 #include "platform/registry/Registry.h"
 
 namespace {
@@ -42,6 +43,7 @@ void List(std::ostream& out) {
 int Run(int argc, char** argv) {
   CLI::App app{"Mounts disc images as virtual CD-ROM drives", kProgram};
   app.require_subcommand(1);
+  app.set_version_flag("--version", std::string(kProgram) + " " + platform::kCarvoxVersion);
   std::string image;
   std::string letter;
   CLI::App* mount = app.add_subcommand("mount", "Mount a disc image; prints the drive letter");

@@ -21,7 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path Reference(const std::string& name) { return testsupport::TestDataDir() / "akai" / name; }
+fs::path Reference(const std::string& name) { return testsupport::ReferenceData(fs::path("akai") / name); }
 
 std::vector<int16_t> ReadWavWords(const fs::path& path) {
   SF_INFO info{};

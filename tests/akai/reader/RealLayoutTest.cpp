@@ -149,7 +149,7 @@ TEST(RealLayout, CdLabelComesFromTheCdInformation) {
   EXPECT_FALSE(disc.reader.ReadCdLabel(1, label));
 
   // An S3000 hard disk carries "TAGS" but files in blocks 3..5, not CD-ROM information.
-  ImageFileSource s3000(testsupport::TestDataDir() / "akai" / "akaiutil-s3000.img");
+  ImageFileSource s3000(testsupport::ReferenceData("akai/akaiutil-s3000.img"));
   AkaiVolumeReader reader(s3000);
   reader.ReadPartitions();
   EXPECT_FALSE(reader.ReadCdLabel(0, label));

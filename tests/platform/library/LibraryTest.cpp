@@ -26,6 +26,7 @@ using FixtureStartThreadFunction = HANDLE (*)(HANDLE go);
 
 const fs::path kFixture = LOADER_FIXTURE;               // variant 1
 const fs::path kFixtureBeside = LOADER_FIXTURE_BESIDE;  // variant 2, in the program folder
+const fs::path kFixtureInstalled = LOADER_FIXTURE_INSTALLED;  // variant 3, in ../lib/carvox
 
 fs::path Place(const fs::path& library, const fs::path& folder, const std::string& name) {
   fs::copy_file(library, folder / name, fs::copy_options::overwrite_existing);
@@ -93,6 +94,16 @@ TEST(LookupTest, ProgramFolderComesBeforeSystemFolder) {
   HMODULE module = LoadLibraryA("LOADERFIXTUREBESIDE.DLL");
   ASSERT_NE(module, nullptr);
   EXPECT_EQ(VariantOf(module), 2) << "the copy beside the program wins";
+  FreeLibrary(module);
+}
+
+// An installed tree keeps its libraries in lib/carvox beside bin/: a program run from
+// anywhere finds them there, before the machine's system folder.
+TEST(LookupTest, InstalledTreeFolderComesBeforeSystemFolder) {
+  PlaceInSystemFolder(kFixtureInstalled.filename().string(), kFixture);
+  HMODULE module = LoadLibraryA("LoaderFixtureInstalled.dll");
+  ASSERT_NE(module, nullptr);
+  EXPECT_EQ(VariantOf(module), 3) << "the copy in the installed tree's library folder wins";
   FreeLibrary(module);
 }
 
