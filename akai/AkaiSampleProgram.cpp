@@ -234,6 +234,32 @@ void AkaiVolumeReader::LoadSample(uint16_t partition, uint16_t volume, const cha
                             sample_);
 }
 
+std::optional<std::vector<FileRun>> AkaiVolumeReader::LocateSampleWords(uint16_t partition, uint16_t volume,
+                                                                         const char* name) {
+  const AkaiPartition& part = OpenVolume(*this, partition, volume);
+  const AkaiFile& file = FindFile(files_, name, S1000Sample, S3000Sample);
+  if (!source_.FileRunOf((uint32_t{part.startBlock} + file.startBlock) * kSectorsPerBlock, kSectorsPerBlock)) {
+    return std::nullopt;
+  }
+  LoadSample(partition, volume, name, false);
+  const uint32_t headerSize = akaiheaders::SampleHeaderSize(file.kind, fileBuffer_.get(), file.length);
+  // The played words, as bytes of the file's blocks taken in order.
+  uint64_t skip = headerSize + 2ULL * sample_.startMarker;
+  uint64_t left = 2ULL * sample_.sampleCount;
+  std::vector<FileRun> words;
+  // Every block is checked, those after the words too: a load with data reads them all.
+  for (const BlockRun& run : SampleBlockRuns(file, part.startBlock)) {
+    const std::optional<FileRun> blocks = source_.FileRunOf(run.first * kSectorsPerBlock, run.count * kSectorsPerBlock);
+    if (!blocks) return std::nullopt;
+    const uint64_t from = std::min(skip, blocks->bytes);
+    const uint64_t take = std::min(left, blocks->bytes - from);
+    if (take > 0) words.push_back({blocks->fd, blocks->offset + from, take});
+    skip -= from;
+    left -= take;
+  }
+  return words;
+}
+
 void AkaiVolumeReader::LoadProgram(uint16_t partition, uint16_t volume, const char* name) {
   const AkaiPartition& part = OpenVolume(*this, partition, volume);
   const AkaiFile& file = FindFile(files_, name, S1000Program, S3000Program);

@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr uint32_t kSectorsPerBlock = AkaiVolumeReader::kBlockSize / SectorSource::kSectorSize;
 // Contiguous file reads go to the drive 6 blocks (24 sectors) at a time.
 constexpr uint32_t kBlocksPerRequest = 6;
 
@@ -187,16 +186,35 @@ void AkaiVolumeReader::ReadContiguousBlocks(uint32_t firstBlock, uint32_t count)
   ReadRun(firstBlock, count, fileBuffer_.get());
 }
 
-void AkaiVolumeReader::ReadChainedBlocks(const std::vector<uint16_t>& blocks, uint32_t partitionStart) {
-  fileBuffer_.reset();
-  fileBuffer_ = std::make_unique_for_overwrite<uint8_t[]>(blocks.size() * kBlockSize);
+std::vector<AkaiVolumeReader::BlockRun> AkaiVolumeReader::Coalesce(const std::vector<uint16_t>& blocks,
+                                                                   uint32_t partitionStart) {
+  std::vector<BlockRun> runs;
   size_t i = 0;
   while (i < blocks.size()) {
     size_t end = i + 1;
     while (end < blocks.size() && blocks[end] == blocks[end - 1] + 1) ++end;
-    ReadRun(partitionStart + blocks[i], static_cast<uint32_t>(end - i), fileBuffer_.get() + i * kBlockSize);
+    runs.push_back({partitionStart + blocks[i], static_cast<uint32_t>(end - i)});
     i = end;
   }
+  return runs;
+}
+
+void AkaiVolumeReader::ReadChainedBlocks(const std::vector<uint16_t>& blocks, uint32_t partitionStart) {
+  fileBuffer_.reset();
+  fileBuffer_ = std::make_unique_for_overwrite<uint8_t[]>(blocks.size() * kBlockSize);
+  uint8_t* target = fileBuffer_.get();
+  for (const BlockRun& run : Coalesce(blocks, partitionStart)) {
+    ReadRun(run.first, run.count, target);
+    target += size_t{run.count} * kBlockSize;
+  }
+}
+
+// The blocks LoadSample reads for the sample's data: its FAT chain, else one run.
+std::vector<AkaiVolumeReader::BlockRun> AkaiVolumeReader::SampleBlockRuns(const AkaiFile& file,
+                                                                          uint32_t partitionStart) {
+  const uint32_t blocks = std::max<uint32_t>(1, BlocksOf(file.length));
+  if (const auto chain = fat_.FileChain(file.startBlock, blocks, source_)) return Coalesce(*chain, partitionStart);
+  return {{partitionStart + file.startBlock, blocks}};
 }
 
 void AkaiVolumeReader::ReadFileBlocks(const AkaiFile& file, uint32_t blocks, uint16_t partitionStart, bool program) {

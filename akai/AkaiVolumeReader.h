@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "akai/AkaiException.h"
@@ -22,6 +23,7 @@ struct SkippedPartition {
 class AkaiVolumeReader {
  public:
   static constexpr uint32_t kBlockSize = 8192;
+  static constexpr uint32_t kSectorsPerBlock = kBlockSize / SectorSource::kSectorSize;
 
   // The blocks a file of `length` bytes occupies.
   static constexpr uint32_t BlocksOf(uint32_t length) { return (length + kBlockSize - 1) / kBlockSize; }
@@ -44,6 +46,12 @@ class AkaiVolumeReader {
   bool IsFileStart(uint16_t block) const;
 
   void LoadSample(uint16_t partition, uint16_t volume, const char* name, bool withData);
+  // Loads the sample's header (as LoadSample without data) and gives where its played
+  // words lie, in order, in the file the source reads (SectorSource::FileRunOf), so
+  // that they can be copied file to file. Nothing, before any read, when the source
+  // hands out no file runs; nothing too when any block of the sample has none. Throws
+  // as LoadSample does.
+  std::optional<std::vector<FileRun>> LocateSampleWords(uint16_t partition, uint16_t volume, const char* name);
   void LoadProgram(uint16_t partition, uint16_t volume, const char* name);
 
   // The label of a CD-ROM partition ("TAGS" in its header, the label in its CD-ROM
@@ -81,6 +89,14 @@ class AkaiVolumeReader {
 
   void ReadRun(uint32_t firstBlock, uint32_t count, uint8_t* target);
   void ReadFileBlocks(const AkaiFile& file, uint32_t blocks, uint16_t partitionStart, bool program);
+
+  // Consecutive absolute blocks: what one contiguous read covers.
+  struct BlockRun {
+    uint32_t first;
+    uint32_t count;
+  };
+  std::vector<BlockRun> SampleBlockRuns(const AkaiFile& file, uint32_t partitionStart);
+  static std::vector<BlockRun> Coalesce(const std::vector<uint16_t>& blocks, uint32_t partitionStart);
 
   struct BlockRange;
   std::vector<BlockRange> FileRanges() const;

@@ -16,3 +16,9 @@ discimage::DiscImageFile ImageFileSource::Open(const std::filesystem::path& path
 void ImageFileSource::ReadSectors(uint32_t lba, uint8_t* buffer, uint8_t count) {
   if (!file_.ReadSectors(lba, buffer, count)) throw CDReaderException{CDReaderException::kCommandFailed, kReadErrorStatus};
 }
+
+std::optional<FileRun> ImageFileSource::FileRunOf(uint32_t lba, uint32_t count) const {
+  const std::optional<uint64_t> offset = file_.DataOffsetOf(lba, count);
+  if (!offset) return std::nullopt;
+  return FileRun{file_.descriptor(), *offset, uint64_t{count} * kSectorSize};
+}

@@ -34,6 +34,8 @@ class ImageFileSource : public SectorSource {
 
   // A read of which any byte lies past the end of the image fails as a whole.
   void ReadSectors(uint32_t lba, uint8_t* buffer, uint8_t count) override;
+  // Images of 2048-byte sectors hand out their runs; raw-sector images do not.
+  std::optional<FileRun> FileRunOf(uint32_t lba, uint32_t count) const override;
 
   const std::filesystem::path& path() const { return path_; }
   // The bytes of sector data the image holds (2048 per sector).

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 
 // A failed read of a block device: code 1 the device layer is missing, code 2 a
 // command (or an image read) failed; status is the device's request status byte.
@@ -9,6 +10,14 @@ struct CDReaderException {
 
   int32_t code;
   int32_t status;
+};
+
+// Bytes that lie one after the other in an open file: `bytes` bytes from `offset` of
+// the file open as `fd` (owned by whoever handed out the run).
+struct FileRun {
+  int fd = -1;
+  uint64_t offset = 0;
+  uint64_t bytes = 0;
 };
 
 // What the AKAI reader needs from a device: 2048-byte sectors by 24-bit LBA.
@@ -21,6 +30,11 @@ class SectorSource {
   // Reads `count` consecutive sectors starting at `lba` into `buffer`
   // (count * 2048 bytes). Throws CDReaderException on failure.
   virtual void ReadSectors(uint32_t lba, uint8_t* buffer, uint8_t count) = 0;
+
+  // Where `count` sectors from `lba` lie as they are, one after the other, in a file
+  // that can be copied from directly; nothing for a device, for a file that holds
+  // them in another layout, or when any of them lies (even partly) past its end.
+  virtual std::optional<FileRun> FileRunOf(uint32_t /*lba*/, uint32_t /*count*/) const { return std::nullopt; }
 
   // While set, a failing read throws at once instead of offering a retry.
   bool QuietMode() const { return quietMode_; }

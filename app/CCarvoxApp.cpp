@@ -12,20 +12,19 @@ CCarvoxApp::CCarvoxApp(int& argc, char** argv) : QApplication(argc, argv) {
 }
 
 // The frame goes first (it stops what plays from its volume reader); then the engine
-// stops its thread and releases the device, before the process's statics go.
+// stops its thread and releases the device, while the sound output's objects exist.
 void CCarvoxApp::ExitInstance() {
   frame_.reset();
   document_.reset();
-  ThePlaybackEngine().Shutdown();
+  engine_.Shutdown();
 }
 
 bool CCarvoxApp::InitInstance(const SoundDriverSource* drivers) {
   document_ = std::make_unique<CCarvoxDoc>();
-  frame_ = std::make_unique<CMainFrame>(drivers);
+  frame_ = std::make_unique<CMainFrame>(engine_, builder_, drivers);
   frame_->Create();
   if (!frame_->InitDevices()) return false;
   frame_->show();
-  frame_->setWindowTitle(LoadText(IDS_APP_TITLE));
   // `carvox IMAGE`: the image is mounted in a free drive and opened.
   if (arguments().size() > 1) frame_->MountImage(arguments().at(1));
   // For tests and scripts: the window closes once start-up is done.

@@ -4,14 +4,12 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/CItemView.h"
-#include "app/CMainFrame.h"
 #include "app/ItemFormat.h"
 #include "app/Strings.h"
 
 int g_contentsSortToggle[2] = {0, 0};
 
-CContentsView::CContentsView(CMainFrame& frame) : frame_(frame) {
+CContentsView::CContentsView(QWidget* parent) : QTreeWidget(parent) {
   setRootIsDecorated(false);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setAllColumnsShowFocus(true);
@@ -54,10 +52,10 @@ uint8_t CContentsView::GetSelectedVolume() const {
 void CContentsView::OnSelectionChanged() {
   const uint8_t partition = GetSelectedPartition();
   if (partition == kNoSelection) return;
-  frame_.GetItemView()->ListVolume(partition, GetSelectedVolume());
+  emit volumeSelected(partition, GetSelectedVolume());
 }
 
-// "Bank" compares the names kept for the rows (byte-wise, case-sensitive), "Partition"
+// "Volume" compares the names kept for the rows (byte-wise, case-sensitive), "Partition"
 // the partition indices; the column's toggle chooses the direction, and is flipped.
 void CContentsView::SortByColumn(int column) {
   struct Row {

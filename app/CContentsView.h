@@ -1,15 +1,13 @@
 #pragma once
 // The left pane: every volume of the open disc in one flat list, with the letter of the
 // partition that holds it. The selected row decides what the item view lists and where
-// play and export look.
+// play and export look; choosing a row says so through volumeSelected.
 
 #include <QTreeWidget>
 #include <cstdint>
 #include <string>
 
 #include "common/ChainedList.h"
-
-class CMainFrame;
 
 // One per column, flipped after every sort on it and never reset.
 extern int g_contentsSortToggle[2];
@@ -20,7 +18,7 @@ class CContentsView : public QTreeWidget {
  public:
   static constexpr uint8_t kNoSelection = 255;
 
-  explicit CContentsView(CMainFrame& frame);
+  explicit CContentsView(QWidget* parent = nullptr);
 
   // Deletes every row and the names kept for them.
   void DeleteAllRows();
@@ -35,10 +33,12 @@ class CContentsView : public QTreeWidget {
 
   static uint32_t DataWord(const QTreeWidgetItem* row);
 
+ signals:
+  void volumeSelected(uint16_t partition, uint16_t volume);
+
  private:
   void OnSelectionChanged();
 
-  CMainFrame& frame_;
   ChainedList<std::string> m_names;
   int rowCount_ = 0;
 };

@@ -1,41 +1,40 @@
 #pragma once
-// The right pane: the programs and samples of the volume selected in the contents view,
-// with size, type, rate, length and loop. Play and export act on its selection; a
-// double-click plays, a right-click offers play and export.
+// The right pane: the programs and samples of one volume, with size, type, rate,
+// length, loop and root key, narrowed by a filter on their names. It shows the rows it
+// is given and asks for play, export and drags through its signals.
 
 #include <QMenu>
 #include <QTreeWidget>
 #include <cstdint>
 #include <memory>
-#include <string>
 #include <vector>
 
-#include "common/ChainedList.h"
-
-class CMainFrame;
+#include "akai/VolumeItems.h"
 
 // One per column, flipped after every sort on it and never reset.
-extern int g_itemSortToggle[6];
+extern int g_itemSortToggle[7];
 
 class CItemView : public QTreeWidget {
   Q_OBJECT
 
  public:
-  enum Column { kName, kSize, kType, kFreq, kLength, kLoop, kColumns };
+  enum Column { kName, kSize, kType, kFreq, kLength, kLoop, kKey, kColumns };
 
-  explicit CItemView(CMainFrame& frame);
+  explicit CItemView(QWidget* parent = nullptr);
   ~CItemView() override;
 
-  // Lists the programs and samples of a volume, in directory order. Stops playback
-  // first: the sample being played may be replaced.
-  void ListVolume(uint16_t partition, uint16_t volume);
-  // Deletes the rows (the per-row lists are emptied by the next listing).
-  void DeleteAllRows() { clear(); }
+  // Shows `items` in their order, the filter applied.
+  void SetItems(std::vector<VolumeItem> items);
+  void DeleteAllRows() { SetItems({}); }
+  // Hides the rows whose names do not contain `text` (case ignored) and unselects them.
+  void SetFilter(const QString& text);
 
   void SortByColumn(int column);
 
   // The selected rows in ascending row order.
   std::vector<QTreeWidgetItem*> SelectedRows() const;
+  // What the selected rows show, in the same order.
+  std::vector<VolumeItem> SelectedItems() const;
   // Exactly one row is selected and it is a sample.
   bool OneSampleSelected() const;
   static uint32_t DataWord(const QTreeWidgetItem* row);
@@ -44,23 +43,25 @@ class CItemView : public QTreeWidget {
   QMenu* contextMenu() const { return m_contextMenu.get(); }
   void ShowContextMenu(const QPoint& globalPosition);
 
+ signals:
+  void playRequested(bool looped);
+  // A double-click on a row: the frame plays by the user's choice.
+  void rowDoubleClicked();
+  void exportRequested();
+  // The user starts dragging the selected rows out of the view.
+  void dragRequested();
+
  protected:
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void startDrag(Qt::DropActions supportedActions) override;
 
  private:
-  void ClearLists();
-  // A row, its data word and its entries in the per-row lists.
-  QTreeWidgetItem* MakeRow(const std::string& name, bool program, uint32_t size, uint32_t rate, bool looped,
-                           bool headerRead);
+  QTreeWidgetItem* MakeRow(const VolumeItem& item, uint32_t number) const;
 
-  CMainFrame& frame_;
   // Drawn once: a listing shows them on every row.
   const QIcon sampleIcon_;
   const QIcon programIcon_;
-  ChainedList<std::string> m_names;
-  ChainedList<uint32_t> m_sizes;
-  ChainedList<uint32_t> m_rates;
-  ChainedList<uint32_t> m_loops;
+  std::vector<VolumeItem> items_;  // by row number
+  QString filter_;
   std::unique_ptr<QMenu> m_contextMenu;
-  uint32_t rowCount_ = 0;
 };

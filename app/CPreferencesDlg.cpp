@@ -6,19 +6,14 @@
 #include <QPushButton>
 
 #include "app/Strings.h"
-#include "platform/registry/Registry.h"
-
-namespace {
 
 std::vector<SoundDriverChoice> DriversOf(const SoundDriverSource* source) {
   return source != nullptr ? source->Drivers() : std::vector<SoundDriverChoice>();
 }
 
-}  // namespace
-
-CPreferencesDlg::CPreferencesDlg(const SoundDriverSource* drivers, QWidget* parent)
+CPreferencesDlg::CPreferencesDlg(CarvoxSettings& settings, const SoundDriverSource* drivers, QWidget* parent)
     : QDialog(parent),
-      CarvoxSettings(LoadSettings(DriversOf(drivers))),
+      settings_(settings),
       drivers_(drivers),
       m_driverCombo(new QComboBox(this)),
       m_normalizeBox(new QCheckBox(LoadText(IDS_NORMALIZE), this)),
@@ -27,27 +22,27 @@ CPreferencesDlg::CPreferencesDlg(const SoundDriverSource* drivers, QWidget* pare
   m_doubleclickCombo->addItems({LoadText(IDS_DOUBLECLICK_NORMAL), LoadText(IDS_DOUBLECLICK_LOOPED)});
   auto* buttons = new QDialogButtonBox(this);
   QPushButton* ok = buttons->addButton(LoadText(IDS_OK), QDialogButtonBox::AcceptRole);
-  buttons->addButton(LoadText(IDS_CANCEL), QDialogButtonBox::RejectRole);
+  QPushButton* cancel = buttons->addButton(LoadText(IDS_CANCEL), QDialogButtonBox::RejectRole);
   ok->setDefault(true);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  auto* driverLabel = new QLabel(LoadText(IDS_DSOUND_DRIVER), this);
+  auto* doubleclickLabel = new QLabel(LoadText(IDS_DOUBLECLICK_PLAYS), this);
+  driverLabel->setBuddy(m_driverCombo);
+  doubleclickLabel->setBuddy(m_doubleclickCombo);
   auto* layout = new QGridLayout(this);
-  layout->addWidget(new QLabel(LoadText(IDS_DSOUND_DRIVER), this), 0, 0, 1, 2);
+  layout->addWidget(driverLabel, 0, 0, 1, 2);
   layout->addWidget(m_driverCombo, 1, 0, 1, 2);
   layout->addWidget(m_normalizeBox, 2, 0, 1, 2);
-  layout->addWidget(new QLabel(LoadText(IDS_DOUBLECLICK_PLAYS), this), 3, 0);
+  layout->addWidget(doubleclickLabel, 3, 0);
   layout->addWidget(m_doubleclickCombo, 3, 1);
   layout->addWidget(buttons, 4, 0, 1, 2);
   setTabOrder(ok, m_driverCombo);
-}
-
-// A destructor must not throw: a hive that became unreadable while the program ran
-// loses this one value (every earlier call reported it).
-CPreferencesDlg::~CPreferencesDlg() {
-  try {
-    SaveLastExportDir(*this);
-  } catch (const platform::HiveError&) {
-  }
+  DescribeForAccessibility({{m_driverCombo, IDS_ACC_SOUND_OUTPUT},
+                            {m_normalizeBox, IDS_ACC_NORMALIZE},
+                            {m_doubleclickCombo, IDS_ACC_DOUBLECLICK},
+                            {ok, IDS_ACC_OK},
+                            {cancel, IDS_ACC_CANCEL}});
 }
 
 int CPreferencesDlg::DoModal() {
@@ -58,15 +53,13 @@ int CPreferencesDlg::DoModal() {
 // Offers the drivers that have a GUID and selects the first whose description begins
 // with the stored one, case ignored.
 void CPreferencesDlg::OnInitDialog() {
-  m_doubleclickChoice = m_doubleclickPlaysLoop != 0 ? 1 : 0;
-  m_normalizeCheck = m_normalizeExport;
-  m_normalizeBox->setChecked(m_normalizeCheck != 0);
-  m_doubleclickCombo->setCurrentIndex(m_doubleclickChoice);
+  m_normalizeBox->setChecked(settings_.m_normalizeExport != 0);
+  m_doubleclickCombo->setCurrentIndex(settings_.m_doubleclickPlaysLoop != 0 ? 1 : 0);
   m_driverCombo->clear();
   for (const SoundDriverChoice& driver : DriversOf(drivers_)) {
     if (driver.hasGuid) m_driverCombo->addItem(QString::fromStdString(driver.description));
   }
-  const QString stored = QString::fromStdString(m_dsoundDriver);
+  const QString stored = QString::fromStdString(settings_.m_dsoundDriver);
   int match = -1;
   for (int i = 0; i < m_driverCombo->count() && match < 0; ++i) {
     if (m_driverCombo->itemText(i).startsWith(stored, Qt::CaseInsensitive)) match = i;
@@ -76,13 +69,11 @@ void CPreferencesDlg::OnInitDialog() {
 
 // With no driver selected the stored one stays: there is nothing better to store.
 void CPreferencesDlg::accept() {
-  const std::string previous = m_dsoundDriver;
-  if (m_driverCombo->currentIndex() >= 0) m_dsoundDriver = m_driverCombo->currentText().toStdString();
-  m_normalizeCheck = m_normalizeBox->isChecked() ? 1 : 0;
-  m_doubleclickChoice = m_doubleclickCombo->currentIndex();
+  const std::string previous = settings_.m_dsoundDriver;
+  if (m_driverCombo->currentIndex() >= 0) settings_.m_dsoundDriver = m_driverCombo->currentText().toStdString();
+  settings_.m_normalizeExport = m_normalizeBox->isChecked() ? 1 : 0;
+  settings_.m_doubleclickPlaysLoop = m_doubleclickCombo->currentIndex() == 1 ? 1 : 0;
   QDialog::accept();
-  m_normalizeExport = m_normalizeCheck;
-  m_doubleclickPlaysLoop = m_doubleclickChoice == 1 ? 1 : 0;
-  SaveChoices(*this);
-  if (previous != m_dsoundDriver) ShowMessage(IDS_RESTART, platform::MB_OK | platform::MB_ICONINFORMATION);
+  SaveChoices(settings_);
+  if (previous != settings_.m_dsoundDriver) ShowMessage(IDS_RESTART, platform::MB_OK | platform::MB_ICONINFORMATION);
 }

@@ -1,21 +1,20 @@
 #pragma once
-// The Preferences dialog, and the live settings: one object lives in the main frame for
-// the whole run. Made, it loads the settings (writing the defaults of those missing);
-// its OK stores the choices; destroyed, it stores the last export folder.
+// The Preferences dialog: edits the settings value the main frame owns. OK takes the
+// controls' values into it and stores the choices in the registry.
 
-#include <QComboBox>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 
 #include "app/Settings.h"
 
-class CPreferencesDlg : public QDialog, public CarvoxSettings {
+class CPreferencesDlg : public QDialog {
   Q_OBJECT
 
  public:
-  // `drivers` (not owned) lists the sound drivers; null: none are known.
-  CPreferencesDlg(const SoundDriverSource* drivers, QWidget* parent);
-  ~CPreferencesDlg() override;
+  // `settings` (not owned) is edited; `drivers` (not owned) lists the sound drivers,
+  // null: none are known.
+  CPreferencesDlg(CarvoxSettings& settings, const SoundDriverSource* drivers, QWidget* parent);
 
   // Shows the dialog with the current settings; QDialog::Accepted after OK.
   int DoModal();
@@ -30,10 +29,12 @@ class CPreferencesDlg : public QDialog, public CarvoxSettings {
  private:
   void OnInitDialog();
 
+  CarvoxSettings& settings_;
   const SoundDriverSource* drivers_;
-  int m_normalizeCheck = 0;
-  int m_doubleclickChoice = -1;
   QComboBox* m_driverCombo;
   QCheckBox* m_normalizeBox;
   QComboBox* m_doubleclickCombo;
 };
+
+// The drivers `source` lists; none for null.
+std::vector<SoundDriverChoice> DriversOf(const SoundDriverSource* source);

@@ -1,10 +1,15 @@
-// The export command: the rows selected in the item view, into one folder the user
-// picks; samples as WAV files, programs as SoundFont banks, through the export batch.
+// The export command and the drag out of the item view: the selected rows as files,
+// samples as WAV files and programs as SoundFont banks, through the export batch; the
+// export into one folder the user picks, the drag into a temporary folder.
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
+#include <QDrag>
 #include <QFileDialog>
+#include <QMimeData>
 #include <QProgressBar>
+#include <QTemporaryDir>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <memory>
 
@@ -14,7 +19,6 @@
 #include "app/ItemFormat.h"
 #include "app/Strings.h"
 #include "app/WaitCursor.h"
-#include "export/ExportBatch.h"
 #include "export/SoundBankBuilder.h"
 
 namespace {
@@ -48,6 +52,7 @@ class ExportProgressDialog : public QDialog {
     setObjectName("ExportProgressDialog");
     setWindowTitle(LoadText(IDS_EXPORTING));
     bar_->setTextVisible(false);
+    bar_->setAccessibleName(LoadText(IDS_EXPORTING));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(bar_);
     resize(300, 80);
@@ -59,31 +64,87 @@ class ExportProgressDialog : public QDialog {
   ExportProgressBar progress_{*bar_};
 };
 
+// While an export runs, the plain messages of the WAV writer and the bank builder are
+// kept as the reasons of their failures instead of being shown one by one; questions
+// still reach the user.
+class ReasonCollector : public platform::Prompt {
+ public:
+  ReasonCollector() : previous_(platform::InstallPrompt(this)) {}
+  ~ReasonCollector() override { platform::InstallPrompt(previous_); }
+  ReasonCollector(const ReasonCollector&) = delete;
+  ReasonCollector& operator=(const ReasonCollector&) = delete;
+
+  int Show(const std::string& text, const std::string& caption, unsigned type) override {
+    if ((type & platform::MB_TYPEMASK) != platform::MB_OK) return previous_->Show(text, caption, type);
+    reasons_ += (reasons_.empty() ? "" : " ") + text;
+    return platform::IDOK;
+  }
+  // The reasons given since the last call.
+  std::string Take() { return std::exchange(reasons_, std::string()); }
+
+ private:
+  platform::Prompt* previous_;
+  std::string reasons_;
+};
+
+// Why a sample could not be loaded, in words.
+std::string LoadFailureText(const std::exception_ptr& failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const CDReaderException&) {
+    return FormatText(IDS_NOT_LOADED, LoadText(IDS_READ_ERROR).toStdString().c_str());
+  } catch (const AKAIException& error) {
+    return FormatText(IDS_NOT_LOADED, ("AKAI reader error " + std::to_string(error.code)).c_str());
+  } catch (const std::exception& error) {
+    return FormatText(IDS_NOT_LOADED, error.what());
+  }
+}
+
 // What the batch reports, shown in the main window: a sample that cannot be loaded is
-// named in the status bar; the progress dialog exists from the first program on.
+// named in the status bar, the progress dialog exists from the first program on, and
+// every file written and every failure is kept for the summary.
 class WindowExportReport : public ExportReport {
  public:
-  explicit WindowExportReport(CMainFrame& frame) : frame_(frame) {}
+  WindowExportReport(CMainFrame& frame, SoundBankBuilder& builder, bool withProgress)
+      : frame_(frame), builder_(builder), withProgress_(withProgress) {}
 
-  SoundBankBuilder& BankBuilder() override { return TheSoundBankBuilder(); }
+  SoundBankBuilder& BankBuilder() override { return builder_; }
   ProgressBar* BankStarting(const ExportVolume&, const ExportItem& item) override {
+    if (!withProgress_) return nullptr;
     if (!dialog_) dialog_ = std::make_unique<ExportProgressDialog>(&frame_);
     dialog_->setWindowTitle(QString::fromStdString(FormatText(IDS_EXPORTING_ITEM, item.name.c_str())));
     dialog_->show();
     ShowProgressNow();
     return &dialog_->progress();
   }
-  void SampleNotLoaded(const ExportVolume&, const ExportItem& item, const std::exception_ptr&) override {
+  void Wrote(const std::filesystem::path& path) override { written.push_back(path); }
+  void SampleNotLoaded(const ExportVolume&, const ExportItem& item, const std::exception_ptr& failure) override {
     frame_.SetStatusText(FormatText(IDS_SAMPLE_NOT_EXPORTED, item.name.c_str()));
+    AddFailure(item.name, LoadFailureText(failure));
   }
-  // WriteWavFile and the bank builder have shown their own messages.
-  void NotWritten(const ExportVolume&, const ExportItem&, const std::filesystem::path&) override {}
+  void NotWritten(const ExportVolume&, const ExportItem& item, const std::filesystem::path& path) override {
+    const std::string reasons = collector_.Take();
+    AddFailure(item.name, reasons.empty() ? path.string() : reasons);
+  }
   void Failed(ExportLoss, const std::string& text) override {
     frame_.SetStatusText(FormatText(IDS_EXPORT_FAILED, text.c_str()));
+    failures.push_back(text);
   }
 
+  std::vector<std::filesystem::path> written;
+  std::vector<std::string> failures;
+
  private:
+  void AddFailure(const std::string& name, const std::string& reason) {
+    std::string line = FormatText(IDS_EXPORT_FAILURE_LINE, name.c_str(), reason.c_str());
+    line.pop_back();  // the table's line end
+    failures.push_back(line);
+  }
+
   CMainFrame& frame_;
+  SoundBankBuilder& builder_;
+  bool withProgress_;
+  ReasonCollector collector_;
   std::unique_ptr<ExportProgressDialog> dialog_;
 };
 
@@ -99,27 +160,88 @@ QString ChooseExportFolder(QWidget* parent, const std::string& lastFolder) {
   return browser.selectedFiles().front();
 }
 
+// Set while an export runs.
+class RunningFlag {
+ public:
+  explicit RunningFlag(bool& flag) : flag_(flag) { flag_ = true; }
+  ~RunningFlag() { flag_ = false; }
+  RunningFlag(const RunningFlag&) = delete;
+  RunningFlag& operator=(const RunningFlag&) = delete;
+
+ private:
+  bool& flag_;
+};
+
+// The folders the drags of this run write into; removed when the program ends, since
+// the program that took a drop may read the files later.
+QTemporaryDir& DragFolders() {
+  static QTemporaryDir folders(QDir::tempPath() + "/carvox-drag-XXXXXX");
+  return folders;
+}
+
 }  // namespace
 
-void CMainFrame::ExportSelection() {
-  const std::vector<QTreeWidgetItem*> rows = GetItemView()->SelectedRows();
+std::optional<ExportVolume> CMainFrame::PlanSelection(const std::filesystem::path& folder) const {
+  const std::vector<VolumeItem> items = GetItemView()->SelectedItems();
   const uint8_t partition = GetContentsView()->GetSelectedPartition();
   const uint8_t volume = GetContentsView()->GetSelectedVolume();
-  if (rows.empty() || m_volumeReader == nullptr || partition == CContentsView::kNoSelection) return;
-  const QString chosen = ChooseExportFolder(this, m_preferences.m_lastExportDir);
-  if (chosen.isEmpty()) return;
-  m_preferences.m_lastExportDir = chosen.toStdString();
-  const std::string folder = chosen.endsWith('/') ? chosen.toStdString() : chosen.toStdString() + "/";
-
+  if (items.empty() || volumeReader() == nullptr || partition == CContentsView::kNoSelection) return std::nullopt;
   ExportVolume plan{partition, volume, "", folder, {}};
-  for (const QTreeWidgetItem* row : rows) {
-    const uint32_t kind = ItemKind(CItemView::DataWord(row));
-    if (kind != kSampleRow && kind != kProgramRow) continue;
-    plan.items.push_back({row->text(CItemView::kName).toStdString(), kind == kProgramRow});
-  }
+  for (const VolumeItem& item : items) plan.items.push_back({item.name, item.program, item.bytes, 0});
+  return plan;
+}
+
+CMainFrame::ExportSummary CMainFrame::RunExport(const ExportVolume& plan, bool withProgress) {
   const WaitCursor wait;
+  const RunningFlag running(m_exporting);
   StopPlayback();
-  ExportDisc disc(*m_volumeReader);
-  WindowExportReport report(*this);
-  ExportBatch(disc, report, {.normalize = m_preferences.m_normalizeExport != 0}).Export({plan});
+  ExportDisc disc(*volumeReader());
+  WindowExportReport report(*this, builder_, withProgress);
+  ExportBatch(disc, report, {.normalize = m_settings.m_normalizeExport != 0}).Export({plan});
+  return {std::move(report.written), std::move(report.failures)};
+}
+
+// A run without failures is summed up in the status bar; failures in a message that
+// lists each with its reason.
+void CMainFrame::ExportSelection() {
+  if (m_exporting || !PlanSelection({})) return;
+  const QString chosen = ChooseExportFolder(this, m_settings.m_lastExportDir);
+  if (chosen.isEmpty()) return;
+  m_settings.m_lastExportDir = chosen.toStdString();
+  const std::string folder = chosen.endsWith('/') ? chosen.toStdString() : chosen.toStdString() + "/";
+  const ExportSummary summary = RunExport(*PlanSelection(folder), true);
+  const auto written = static_cast<int>(summary.written.size());
+  if (summary.failures.empty()) {
+    SetStatusText(FormatText(IDS_EXPORT_DONE, written, chosen.toStdString().c_str()));
+    return;
+  }
+  std::string lines;
+  for (const std::string& failure : summary.failures) lines += failure + "\n";
+  platform::MessageBox(FormatText(IDS_EXPORT_FAILURES, written, chosen.toStdString().c_str(), lines.c_str()),
+                       platform::MB_OK | platform::MB_ICONSTOP);
+}
+
+// Each drag writes into a folder of its own, so that a drop still being read keeps its
+// files.
+std::unique_ptr<QMimeData> CMainFrame::MakeDragData() {
+  if (m_exporting || !DragFolders().isValid() || !PlanSelection({})) return nullptr;
+  static int drags = 0;
+  const std::filesystem::path folder = DragFolders().filePath(QString::number(++drags)).toStdString();
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  const ExportSummary summary = RunExport(*PlanSelection(folder / ""), false);
+  if (summary.written.empty()) return nullptr;
+  QList<QUrl> urls;
+  for (const std::filesystem::path& path : summary.written) urls << QUrl::fromLocalFile(QString::fromStdString(path));
+  auto data = std::make_unique<QMimeData>();
+  data->setUrls(urls);
+  return data;
+}
+
+void CMainFrame::DragSelection() {
+  std::unique_ptr<QMimeData> data = MakeDragData();
+  if (data == nullptr) return;
+  auto* drag = new QDrag(GetItemView());
+  drag->setMimeData(data.release());
+  drag->exec(Qt::CopyAction);
 }

@@ -18,12 +18,16 @@ std::string FormatDuration(uint64_t milliseconds) {
   return FormatText(IDS_DURATION_SECONDS, seconds, fraction);
 }
 
-uint64_t LengthKey(uint32_t bytes, uint32_t rate) {
-  if (rate == 0) return 0;
-  return static_cast<uint64_t>(bytes / (rate * 0.001));
-}
+std::string FormatKey(uint8_t key) { return FormatText(IDS_KEY_CELL, KeyName(key).c_str(), int{key}); }
 
-PlayLoop LoopForPlay(const AkaiSample& sample) {
-  const PlayLoop loop = FindPlayLoopInside(sample);
-  return loop.length != 0 ? loop : PlayLoop{0, sample.sampleCount};
+std::string FormatDetails(const VolumeItem& item) {
+  if (item.program || !item.headerRead) return "";
+  const std::string length = FormatDuration(item.LengthMs());
+  std::string details = FormatText(IDS_ITEM_DETAILS, item.name.c_str(), item.rate, item.frames,
+                                   length.substr(length.find_first_not_of(' ')).c_str(), KeyName(item.rootKey).c_str(),
+                                   int{item.rootKey});
+  if (item.loop.length != 0) {
+    details += FormatText(IDS_ITEM_LOOP_DETAILS, item.loop.start, item.loop.start + item.loop.length - 1);
+  }
+  return details;
 }

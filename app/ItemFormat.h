@@ -1,25 +1,20 @@
 #pragma once
-// The cells of the item view and the keys it sorts by.
+// The cells of the item view and the data words of both views' rows.
 
 #include <cstdint>
 #include <string>
 
-#include "akai/AkaiVolumeReader.h"
+#include "akai/VolumeItems.h"
 
 // "10239 Bytes", "10.0 kB", "0.50 MB", "1.0 MB".
 std::string FormatSize(uint32_t bytes);
 // "01h:02m:03.004s", "01m:01.005s", " 0.999s".
 std::string FormatDuration(uint64_t milliseconds);
-
-// The Length column's measure: the file's byte length divided by the rate in kHz,
-// truncated; 0 for a rate of 0 (programs, and samples whose header says 0 Hz), so such
-// rows sort first when ascending and show no length. Kept in 64 bits: a 16 MB file at
-// 1 Hz lasts longer than 32 bits of milliseconds.
-uint64_t LengthKey(uint32_t bytes, uint32_t rate);
-
-// The loop that looped play repeats: the play loop when it lies inside the data, else
-// the whole sample.
-PlayLoop LoopForPlay(const AkaiSample& sample);
+// "C3 (60)": the key as the sampler shows it, and its MIDI number.
+std::string FormatKey(uint8_t key);
+// A sample's fields in one line (the row's tooltip and status tip); "" for programs
+// and samples whose header could not be read.
+std::string FormatDetails(const VolumeItem& item);
 
 // Row data words. Contents view: partition in bits 24..31, volume in 16..23, row number
 // in 0..15. Item view: kind in 16..23 (1 sample, 2 program; readers test 16..19), row

@@ -1,5 +1,6 @@
 #include "app/Settings.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 
@@ -9,14 +10,16 @@ namespace {
 
 using namespace platform;
 
+const std::string kMountsKey = std::string(kSettingsKey) + "\\Mounted";
+
 // An open settings key, closed when it goes.
 class SettingsKey {
  public:
   // `create`: make the key when it is missing.
-  explicit SettingsKey(bool create) {
-    const LONG result = create ? RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+  explicit SettingsKey(bool create, const std::string& path = kSettingsKey) {
+    const LONG result = create ? RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                                  KEY_ALL_ACCESS, nullptr, &key_, nullptr)
-                               : RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_ALL_ACCESS, &key_);
+                               : RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &key_);
     if (result != ERROR_SUCCESS) key_ = nullptr;
   }
   ~SettingsKey() {
@@ -64,6 +67,22 @@ class SettingsKey {
     RegSetValueExA(key_, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
   }
 
+  void DeleteValue(const char* name) const {
+    if (key_ != nullptr) RegDeleteValueA(key_, name);
+  }
+
+  // The names of the key's values.
+  std::vector<std::string> ValueNames() const {
+    std::vector<std::string> names;
+    char name[256];
+    for (DWORD index = 0; key_ != nullptr; ++index) {
+      DWORD length = sizeof name;
+      if (RegEnumValueA(key_, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+      names.emplace_back(name, length);
+    }
+    return names;
+  }
+
  private:
   HKEY key_ = nullptr;
 };
@@ -102,6 +121,8 @@ CarvoxSettings LoadSettings(const std::vector<SoundDriverChoice>& drivers) {
   LoadString(key, "Last_exportDir", "", settings.m_lastExportDir);
   LoadDword(key, "normalize_Export", settings.m_normalizeExport);
   LoadDword(key, "doubleclick_plays_loop", settings.m_doubleclickPlaysLoop);
+  LoadString(key, "Window_geometry", "", settings.m_windowGeometry);
+  LoadString(key, "Splitter_state", "", settings.m_splitterState);
   return settings;
 }
 
@@ -112,6 +133,31 @@ void SaveChoices(const CarvoxSettings& settings) {
   key.WriteDword("doubleclick_plays_loop", settings.m_doubleclickPlaysLoop);
 }
 
-void SaveLastExportDir(const CarvoxSettings& settings) {
-  SettingsKey(false).WriteString("Last_exportDir", settings.m_lastExportDir);
+void SaveWindowState(const CarvoxSettings& settings) {
+  const SettingsKey key(false);
+  key.WriteString("Last_exportDir", settings.m_lastExportDir);
+  key.WriteString("Window_geometry", settings.m_windowGeometry);
+  key.WriteString("Splitter_state", settings.m_splitterState);
+}
+
+void RecordMount(const MountRecord& mount) {
+  const char name[2] = {mount.letter, '\0'};
+  SettingsKey(true, kMountsKey).WriteString(name, std::to_string(mount.process) + " " + mount.image);
+}
+
+void ForgetMount(char letter) {
+  const char name[2] = {letter, '\0'};
+  SettingsKey(false, kMountsKey).DeleteValue(name);
+}
+
+std::vector<MountRecord> RecordedMounts() {
+  std::vector<MountRecord> mounts;
+  const SettingsKey key(false, kMountsKey);
+  for (const std::string& name : key.ValueNames()) {
+    const std::optional<std::string> value = key.ReadString(name.c_str());
+    const size_t blank = value ? value->find(' ') : std::string::npos;
+    if (name.size() != 1 || blank == std::string::npos) continue;
+    mounts.push_back({name[0], std::strtol(value->c_str(), nullptr, 10), value->substr(blank + 1)});
+  }
+  return mounts;
 }

@@ -2,7 +2,10 @@
 // The main program's one string table: every text it shows is looked up here by id.
 
 #include <QString>
+#include <QWidget>
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "app/Resource.h"
 #include "platform/prompt/Prompt.h"
@@ -16,3 +19,6 @@ QString CommandTip(unsigned id);
 std::string FormatText(unsigned id, ...);
 // Shows the text of `id` through the installed prompt, with the program's caption.
 int ShowMessage(unsigned id, unsigned type);
+// Gives each widget the accessible name and description of its text id, written
+// "name\ndescription".
+void DescribeForAccessibility(std::initializer_list<std::pair<QWidget*, unsigned>> widgets);

@@ -21,13 +21,17 @@ constexpr const char* kHelp =
 // each time they ask.
 class EngineDrivers : public SoundDriverSource {
  public:
+  explicit EngineDrivers(PlaybackEngine& engine) : engine_(engine) {}
   std::vector<SoundDriverChoice> Drivers() const override {
-    ThePlaybackEngine().EnumerateSoundDrivers();
+    engine_.EnumerateSoundDrivers();
     std::vector<SoundDriverChoice> choices;
-    const SoundDriverList& drivers = ThePlaybackEngine().drivers();
+    const SoundDriverList& drivers = engine_.drivers();
     for (int i = 0; i < drivers.Count(); ++i) choices.push_back({drivers.At(i)->description, drivers.At(i)->hasGuid});
     return choices;
   }
+
+ private:
+  PlaybackEngine& engine_;
 };
 
 }  // namespace
@@ -38,7 +42,7 @@ int main(int argc, char** argv) {
   CCarvoxApp application(argc, argv);
   platform::QtPrompt prompt;
   platform::InstallPrompt(&prompt);
-  const EngineDrivers drivers;
+  const EngineDrivers drivers(application.engine());
   const int status = platform::RunReportingHiveErrors([&] {
     const int exitStatus = application.InitInstance(&drivers) ? CCarvoxApp::exec() : 0;
     application.ExitInstance();

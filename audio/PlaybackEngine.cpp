@@ -306,6 +306,19 @@ PlaybackEngine::PlaybackEngine()
   if (thread_ == nullptr) throw std::bad_alloc();
 }
 
+std::string SoundFailureText(int32_t code) {
+  const char* step = "it stopped unexpectedly";
+  switch (code) {
+    case kOpenFailed: step = "the device could not be opened"; break;
+    case kBufferFailed: step = "the sound buffer could not be made"; break;
+    case kLockFailed: step = "the sound buffer could not be filled"; break;
+    case kUnlockFailed: step = "the sound buffer could not be released"; break;
+    case kStartFailed: step = "the device did not start playing"; break;
+    default: break;
+  }
+  return std::string(step) + " (error " + std::to_string(code) + ")";
+}
+
 PlaybackEngine::~PlaybackEngine() { Shutdown(); }
 
 void PlaybackEngine::EnumerateSoundDrivers() {

@@ -27,6 +27,10 @@ struct DSoundException {
   int32_t code;
 };
 
+// The failed step of a DSoundException's code in words ("the sound buffer could not be
+// made (error 6)"), for messages.
+std::string SoundFailureText(int32_t code);
+
 struct SoundDriver {
   std::string description;
   platform::GUID guid{};

@@ -5,6 +5,7 @@
 #include <bit>
 #include <climits>
 #include <cstring>
+#include <functional>
 #include <system_error>
 
 #include "akai/AkaiVolumeReader.h"
@@ -38,11 +39,10 @@ bool ReportWriteFailure() {
   return false;
 }
 
-// A sample without a rate has no sample period and plays nowhere; a sample without
-// its data has nothing to write; offsets past 2 GiB do not fit the file functions.
+// A sample without a rate has no sample period and plays nowhere; offsets past 2 GiB
+// do not fit the file functions.
 bool CanBeWritten(const AkaiSample& sample, uint32_t channels) {
   if (sample.sampleRate == 0) return false;
-  if (sample.sampleCount > 0 && !sample.data) return false;
   return uint64_t{sample.sampleCount} * 2 * channels + kWavOverheadBytes <= uint64_t{INT32_MAX};
 }
 
@@ -78,31 +78,49 @@ SamplerRecord MakeSamplerRecord(const AkaiSample& sample, const PlayLoop& loop) 
   return record;
 }
 
-bool WriteChunk(HMMIO file, platform::FOURCC id, const void* bytes, uint32_t size) {
+// Writes a chunk's body at the file's position.
+using BodyWriter = std::function<bool(HMMIO)>;
+
+BodyWriter Bytes(const void* bytes, uint32_t size) {
+  return [bytes, size](HMMIO file) {
+    return size == 0 ||
+           platform::mmioWrite(file, static_cast<const char*>(bytes), static_cast<LONG>(size)) == static_cast<LONG>(size);
+  };
+}
+
+bool WriteChunk(HMMIO file, platform::FOURCC id, const BodyWriter& writeBody) {
   MMCKINFO chunk;
   chunk.ckid = id;
   if (platform::mmioCreateChunk(file, &chunk, 0) != platform::MMSYSERR_NOERROR) return false;
-  if (size > 0 && platform::mmioWrite(file, static_cast<const char*>(bytes), static_cast<LONG>(size)) !=
-                      static_cast<LONG>(size)) {
-    return false;
-  }
+  if (!writeBody(file)) return false;
   return platform::mmioAscend(file, &chunk, 0) == platform::MMSYSERR_NOERROR;
 }
 
-bool WriteChunks(HMMIO file, const AkaiSample& sample, const int16_t* right, const PlayLoop& loop, bool normalize) {
+bool WriteChunks(HMMIO file, const AkaiSample& sample, uint16_t channels, const PlayLoop& loop,
+                 const BodyWriter& writeData) {
   MMCKINFO riff;
   riff.fccType = kWave;
   if (platform::mmioCreateChunk(file, &riff, platform::MMIO_CREATERIFF) != platform::MMSYSERR_NOERROR) {
     return false;
   }
-  const uint16_t channels = right != nullptr ? 2 : 1;
   PcmFormat format = PcmFormatForRate(sample.sampleRate);
   format.channels = channels;
   format.blockAlign = static_cast<uint16_t>(2 * channels);
   format.avgBytesPerSec *= channels;
-  if (!WriteChunk(file, kFormatChunk, &format, sizeof format)) return false;
+  if (!WriteChunk(file, kFormatChunk, Bytes(&format, sizeof format))) return false;
+  if (!WriteChunk(file, kDataChunk, writeData)) return false;
+  const SamplerRecord record = MakeSamplerRecord(sample, loop);
+  if (!WriteChunk(file, kSamplerChunk,
+                  Bytes(record.data(), loop.length > 0 ? kSamplerBytesWithLoop : kSamplerBytesWithoutLoop))) {
+    return false;
+  }
+  return platform::mmioAscend(file, &riff, 0) == platform::MMSYSERR_NOERROR;
+}
 
-  const uint32_t count = sample.sampleCount * channels;
+// The "data" body from memory: the sample's words, framed with `right`, normalized on
+// request.
+bool WriteWords(HMMIO file, const AkaiSample& sample, const int16_t* right, bool normalize) {
+  const uint32_t count = sample.sampleCount * (right != nullptr ? 2 : 1);
   const int16_t* words = sample.data.get();
   std::unique_ptr<int16_t[]> copy;
   if (right != nullptr && count > 0) {
@@ -118,13 +136,24 @@ bool WriteChunks(HMMIO file, const AkaiSample& sample, const int16_t* right, con
     NormalizePeak(copy.get(), count);
     words = copy.get();
   }
-  if (!WriteChunk(file, kDataChunk, words, 2 * count)) return false;
+  return Bytes(words, 2 * count)(file);
+}
 
-  const SamplerRecord record = MakeSamplerRecord(sample, loop);
-  if (!WriteChunk(file, kSamplerChunk, record.data(), loop.length > 0 ? kSamplerBytesWithLoop : kSamplerBytesWithoutLoop)) {
-    return false;
-  }
-  return platform::mmioAscend(file, &riff, 0) == platform::MMSYSERR_NOERROR;
+// Writes the whole file, its "data" body by `writeData`; false (leaving no file) on any
+// failure, without a message.
+bool WriteFile(const AkaiSample& sample, const fs::path& path, uint16_t channels, const BodyWriter& writeData) {
+  if (!CanBeWritten(sample, channels)) return false;
+  const PlayLoop loop = FindPlayLoopInside(sample);
+  if (!RemoveExisting(path)) return false;
+  HMMIO file = platform::mmioOpen(
+      path, platform::MMIO_CREATE | platform::MMIO_WRITE | platform::MMIO_EXCLUSIVE | platform::MMIO_ALLOCBUF);
+  if (file == nullptr) return false;
+  const bool written = WriteChunks(file, sample, channels, loop, writeData);
+  const bool closed = platform::mmioClose(file, 0) == platform::MMSYSERR_NOERROR;
+  if (written && closed) return true;
+  std::error_code ignored;
+  fs::remove(path, ignored);
+  return false;
 }
 
 bool Acceptable(const PcmFormat& format) {
@@ -135,18 +164,21 @@ bool Acceptable(const PcmFormat& format) {
 }  // namespace
 
 bool WriteWavFile(const AkaiSample& sample, const fs::path& path, bool normalize, const int16_t* right) {
-  if (!CanBeWritten(sample, right != nullptr ? 2 : 1)) return ReportWriteFailure();
-  const PlayLoop loop = FindPlayLoopInside(sample);
-  if (!RemoveExisting(path)) return ReportWriteFailure();
-  HMMIO file = platform::mmioOpen(
-      path, platform::MMIO_CREATE | platform::MMIO_WRITE | platform::MMIO_EXCLUSIVE | platform::MMIO_ALLOCBUF);
-  if (file == nullptr) return ReportWriteFailure();
-  const bool written = WriteChunks(file, sample, right, loop, normalize);
-  const bool closed = platform::mmioClose(file, 0) == platform::MMSYSERR_NOERROR;
-  if (written && closed) return true;
-  std::error_code ignored;
-  fs::remove(path, ignored);
-  return ReportWriteFailure();
+  // A sample without its data has nothing to write.
+  if (sample.sampleCount > 0 && !sample.data) return ReportWriteFailure();
+  const uint16_t channels = right != nullptr ? 2 : 1;
+  const bool written =
+      WriteFile(sample, path, channels, [&](HMMIO file) { return WriteWords(file, sample, right, normalize); });
+  return written || ReportWriteFailure();
+}
+
+bool CopyWavFile(const AkaiSample& header, const fs::path& path, const std::vector<FileRun>& words) {
+  return WriteFile(header, path, 1, [&words](HMMIO file) {
+    return std::all_of(words.begin(), words.end(), [file](const FileRun& run) {
+      const auto bytes = static_cast<LONG>(run.bytes);
+      return run.bytes <= INT32_MAX && platform::mmioWriteFromFile(file, run.fd, run.offset, bytes) == bytes;
+    });
+  });
 }
 
 WavFileSource::WavFileSource() : readBuffer_(std::make_unique<int16_t[]>(kReadBufferWords)) {}

@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 #include "akai/AkaiRecords.h"
+#include "akai/SectorSource.h"
 #include "audio/Pcm.h"
 #include "platform/mmio/Mmio.h"
 
@@ -22,6 +24,12 @@ inline constexpr const char* kWavWriteFailedText = "Could not write WAV file";
 // sample's words are the left channel, `right` the right one, normalized together.
 bool WriteWavFile(const AkaiSample& sample, const std::filesystem::path& path, bool normalize,
                   const int16_t* right = nullptr);
+
+// Writes the same file as WriteWavFile(header, path, false) does, but copies the words
+// file to file from `words` (in order, 2 x sampleCount bytes in all); `header` needs no
+// data. Quiet: false, leaving no file and showing nothing, so that the caller can load
+// the words and write them with WriteWavFile instead, which reports its failures.
+bool CopyWavFile(const AkaiSample& header, const std::filesystem::path& path, const std::vector<FileRun>& words);
 
 // The source the playback engine streams from: either 16-bit words in memory (what
 // the play commands use) or the "data" chunk of a 16-bit PCM WAV file, read piecewise

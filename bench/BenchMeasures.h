@@ -1,12 +1,21 @@
 #pragma once
-// What the benchmarks print: wall-clock seconds of a piece of work and the peak
-// resident memory of the process.
+// What the benchmarks print: wall-clock seconds of a piece of work, the best of several
+// runs taken side by side, and the peak resident memory of the process.
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstddef>
+#include <functional>
+#include <vector>
 
 namespace bench {
+
+// Each side of a comparison runs this many times, in turn with the other sides in the
+// same run, and its best time counts: on a shared machine the best run is the one the
+// rest of the load disturbed least, and the sides see the same machine.
+inline constexpr int kRuns = 5;
 
 inline double PeakMegabytes() {
   rusage usage{};
@@ -19,6 +28,20 @@ double Seconds(F&& work) {
   const auto start = std::chrono::steady_clock::now();
   work();
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The best time of each side over kRuns rounds; `prepare(side)` runs untimed before
+// every run of a side (removing what its last run wrote, say).
+inline std::vector<double> BestOfEach(const std::vector<std::function<void()>>& sides,
+                                      const std::function<void(std::size_t)>& prepare = [](std::size_t) {}) {
+  std::vector<double> best(sides.size(), 1e9);
+  for (int run = 0; run < kRuns; ++run) {
+    for (std::size_t side = 0; side < sides.size(); ++side) {
+      prepare(side);
+      best[side] = std::min(best[side], Seconds(sides[side]));
+    }
+  }
+  return best;
 }
 
 }  // namespace bench

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "akai/DiscSignature.h"
+#include "platform/aspi/DriveTable.h"
 #include "platform/prompt/Prompt.h"
 #include "platform/sync/Sync.h"
 
@@ -23,6 +24,20 @@ class CommandEvent {
  private:
   platform::HANDLE handle_;
 };
+
+// The additional sense codes a virtual drive gives for its image.
+constexpr BYTE kLbaOutOfRange = 0x21;     // a read past the end of the image
+constexpr BYTE kMediumNotPresent = 0x3A;  // the image file is missing
+
+// A virtual drive's sense data that names a fault of its image file.
+CDReader::ImageFault ImageFaultOf(const SRB_ExecSCSICmd& srb) {
+  if (srb.SRB_HaId != kVirtualAdapter) return CDReader::ImageFault::kNone;
+  const BYTE key = srb.SenseArea[2] & 0x0F;
+  const BYTE asc = srb.SenseArea[12];
+  if (key == SENSE_ILLEGAL_REQUEST && asc == kLbaOutOfRange) return CDReader::ImageFault::kPastEnd;
+  if (key == SENSE_NOT_READY && asc == kMediumNotPresent) return CDReader::ImageFault::kMissing;
+  return CDReader::ImageFault::kNone;
+}
 
 }  // namespace
 
@@ -58,6 +73,7 @@ SRB_ExecSCSICmd CDReader::CommandBlock(int adapter, int target, int lun, uint8_t
 }
 
 void CDReader::ReadSectors(uint32_t lba, uint8_t* buffer, uint8_t count) {
+  imageFault_ = ImageFault::kNone;
   // READ(10) carries 24 bits of the LBA here: a larger one would read another sector.
   if (lba >= kLbaLimit) throw CDReaderException{CDReaderException::kCommandFailed, SS_ERR};
   SRB_ExecSCSICmd srb =
@@ -90,7 +106,8 @@ void CDReader::ExecuteAndWait(SRB_ExecSCSICmd& srb) {
         platform::WaitForSingleObject(event.get(), commandWaitMs_) != platform::WAIT_OBJECT_0) {
       Abort(srb);
     }
-    if (srb.SRB_Status == SS_COMP || QuietMode()) break;
+    imageFault_ = srb.SRB_Status == SS_COMP ? ImageFault::kNone : ImageFaultOf(srb);
+    if (srb.SRB_Status == SS_COMP || QuietMode() || imageFault_ != ImageFault::kNone) break;
     if (platform::MessageBox("Device not responding. Try again?", platform::MB_RETRYCANCEL | platform::MB_ICONEXCLAMATION) !=
         platform::IDRETRY) {
       break;

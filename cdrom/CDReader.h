@@ -6,7 +6,9 @@
 // Every command is posted with event notification and waited for; a command that does
 // not complete is offered for retry ("Device not responding. Try again?") unless the
 // reader is in quiet mode, and otherwise ends in CDReaderException {kCommandFailed,
-// status}. A wait that runs out aborts the command before the block goes away.
+// status}. A wait that runs out aborts the command before the block goes away. A
+// virtual drive whose image is cut short or missing is not offered for retry (trying
+// again cannot help); lastImageFault() tells which it was.
 
 #include <cstdint>
 #include <initializer_list>
@@ -62,6 +64,10 @@ class CDReader : public SectorSource {
   // device selected before.
   void SelectDevice(char letter);
 
+  // What the sense data of the last command said about a virtual drive's image.
+  enum class ImageFault { kNone, kPastEnd, kMissing };
+  ImageFault lastImageFault() const { return imageFault_; }
+
   const ChainedList<CDDriveInfo>& drives() const { return drives_; }
   int adapterCount() const { return adapterCount_; }
   const uint8_t* toc() const { return toc_; }
@@ -89,4 +95,5 @@ class CDReader : public SectorSource {
   ChainedList<CDDriveInfo> drives_;
   int32_t adapterCount_ = 0;
   platform::DWORD commandWaitMs_ = kCommandWaitMs;
+  ImageFault imageFault_ = ImageFault::kNone;
 };

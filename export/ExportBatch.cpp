@@ -159,7 +159,23 @@ void ExportBatch::ExportStereoPair(const ExportVolume& volume, const StereoPair&
   report_.Wrote(path);
 }
 
+bool ExportBatch::CopySample(const ExportVolume& volume, const ExportItem& item, const fs::path& path) {
+  AkaiVolumeReader& reader = disc_.reader();
+  try {
+    const auto words = reader.LocateSampleWords(volume.partition, volume.volume, item.name.c_str());
+    return words && CopyWavFile(reader.sample(), path, *words);
+  } catch (...) {
+    return false;  // the load that follows meets the fault again and reports it
+  }
+}
+
 void ExportBatch::ExportSample(const ExportVolume& volume, const ExportItem& item) {
+  const fs::path path = volume.folder / (ExportBaseName(item.name) + ".wav");
+  if (!settings_.normalize && CopySample(volume, item, path)) {
+    ++counts_.samples;
+    report_.Wrote(path);
+    return;
+  }
   AkaiVolumeReader& reader = disc_.reader();
   try {
     reader.LoadSample(volume.partition, volume.volume, item.name.c_str(), true);
@@ -168,7 +184,6 @@ void ExportBatch::ExportSample(const ExportVolume& volume, const ExportItem& ite
     report_.SampleNotLoaded(volume, item, std::current_exception());
     return;
   }
-  const fs::path path = volume.folder / (ExportBaseName(item.name) + ".wav");
   if (!WriteWavFile(reader.sample(), path, settings_.normalize)) {
     ++counts_.failedItems;
     report_.NotWritten(volume, item, path);

@@ -118,6 +118,10 @@ class ExportBatch {
   void PlanPartition(uint16_t partition, const std::filesystem::path& root, std::vector<ExportVolume>& volumes);
   void ExportOneVolume(const ExportVolume& volume);
   void ExportSample(const ExportVolume& volume, const ExportItem& item);
+  // Writes the sample's WAV file with its words copied file to file, where the disc is
+  // an image file that holds them as they are (SectorSource::FileRunOf); false, having
+  // written and reported nothing, where it cannot: the sample is then loaded.
+  bool CopySample(const ExportVolume& volume, const ExportItem& item, const std::filesystem::path& path);
   void ExportStereoPair(const ExportVolume& volume, const StereoPair& pair);
   // Loads the right half's words and then the left half; the reason when they do not
   // make one stereo sample, or "" (the left is then the reader's current sample).

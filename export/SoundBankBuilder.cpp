@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <ctime>
 #include <numbers>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -231,7 +232,8 @@ class SoundBankBuilder::Build {
   bool AddInstrumentAndPreset();
   ZoneOutcome AddZone(const AkaiKeygroup& keygroup, uint32_t zoneIndex);
   SampleOutcome ProvideSample(const char* name, SFHandle& sample);
-  bool ImportCurrentSample(const char* name, SFHandle& sample);
+  bool WriteTemporaryWav(const char* name, const std::optional<std::vector<FileRun>>& words);
+  bool ImportCurrentSample(const char* name, const std::optional<std::vector<FileRun>>& words, SFHandle& sample);
   int SaveAndEnd(const fs::path& outputPath);
   void EndBankUnchecked();
 
@@ -344,9 +346,15 @@ SoundBankBuilder::Build::SampleOutcome SoundBankBuilder::Build::ProvideSample(co
                                                                               SFHandle& sample) {
   const auto known = std::find_if(sampleTable_.begin(), sampleTable_.end(),
                                   [name](const TableEntry& entry) { return entry.name == name; });
+  std::optional<std::vector<FileRun>> words;
   try {
-    // A known sample needs only its header again: root key, tuning and loop.
-    reader_.LoadSample(partition_, volume_, name, known == sampleTable_.end());
+    // A known sample needs only its header again: root key, tuning and loop. A new one
+    // needs its words too, loaded only where they cannot be copied file to file.
+    if (known != sampleTable_.end()) {
+      reader_.LoadSample(partition_, volume_, name, false);
+    } else if (words = reader_.LocateSampleWords(partition_, volume_, name); !words) {
+      reader_.LoadSample(partition_, volume_, name, true);
+    }
   } catch (const AKAIException&) {
     owner_.statusLine_->SetStatusText(std::string(kSampleNotFound) + name);
     return SampleOutcome::Missing;
@@ -355,14 +363,25 @@ SoundBankBuilder::Build::SampleOutcome SoundBankBuilder::Build::ProvideSample(co
     sample = known->sample;
     return SampleOutcome::Ready;
   }
-  if (!ImportCurrentSample(name, sample)) return SampleOutcome::Failed;
+  if (!ImportCurrentSample(name, words, sample)) return SampleOutcome::Failed;
   sampleTable_.push_back({sample, name});
   return SampleOutcome::Ready;
 }
 
+// Writes the current sample as the temporary WAV: its words copied from where `words`
+// says they lie, or, where that fails, loaded and written.
+bool SoundBankBuilder::Build::WriteTemporaryWav(const char* name, const std::optional<std::vector<FileRun>>& words) {
+  if (words) {
+    if (CopyWavFile(reader_.sample(), temporaryWav_, *words)) return true;
+    reader_.LoadSample(partition_, volume_, name, true);
+  }
+  return WriteWavFile(reader_.sample(), temporaryWav_, false);
+}
+
 // Hands the current sample to the engine through the temporary WAV. A WAV that could
 // not be written is never imported: the engine would take a stale file's audio.
-bool SoundBankBuilder::Build::ImportCurrentSample(const char* name, SFHandle& sample) {
+bool SoundBankBuilder::Build::ImportCurrentSample(const char* name, const std::optional<std::vector<FileRun>>& words,
+                                                  SFHandle& sample) {
   if (temporaryWav_.empty()) {
     ShowError(kWavWriteFailedText);
     return false;
@@ -372,7 +391,7 @@ bool SoundBankBuilder::Build::ImportCurrentSample(const char* name, SFHandle& sa
     ShowError(kWavWriteFailedText);
     return false;
   }
-  if (!WriteWavFile(reader_.sample(), temporaryWav_, false)) return false;
+  if (!WriteTemporaryWav(name, words)) return false;
   const int result = api_.ImportWavSample(temporaryWav_.c_str(), bank_, name, &sample);
   // A file left behind is harmless: the next write replaces it, or reports that it can't.
   std::error_code ignored;

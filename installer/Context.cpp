@@ -24,20 +24,6 @@ std::string LoadString(UINT id) {
   return buffer;
 }
 
-// A REG_SZ read with a 256-byte buffer, as the directories have always been read.
-bool QueryString(HKEY root, const char* subkey, const char* name, std::string& value) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(root, subkey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  char buffer[256] = {};
-  DWORD size = sizeof buffer - 1;
-  DWORD type = 0;
-  const bool read = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) ==
-                    ERROR_SUCCESS;
-  RegCloseKey(key);
-  if (read) value = buffer;
-  return read;
-}
-
 std::string ProgramsFolder(const std::string& windowsDir) {
   std::string folder;
   if (QueryString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
@@ -78,17 +64,27 @@ std::string CreateStagingDirectory(const std::string& base) {
 
 }  // namespace
 
+bool QueryString(HKEY root, const char* subkey, const char* name, std::string& value, size_t limit) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(root, subkey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  std::string buffer(limit, '\0');
+  DWORD size = static_cast<DWORD>(limit - 1);
+  DWORD type = 0;
+  const bool read = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size) ==
+                    ERROR_SUCCESS;
+  RegCloseKey(key);
+  if (read) value = buffer.c_str();
+  return read;
+}
+
 InstallerContext::~InstallerContext() {
   if (!tempDir.empty()) RemoveDirectoryA(tempDir.c_str());
 }
 
-void InitContext(InstallerContext& context) {
-  if (context.initialised) return;
+void ReadMachineFolders(InstallerContext& context) {
   OSVERSIONINFOA version{};
   version.dwOSVersionInfoSize = sizeof version;
   context.isNT = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-  context.productName = LoadString(50000);
-  context.mainProgramName = LoadString(50001);
   char folder[MAX_PATH];
   GetWindowsDirectoryA(folder, sizeof folder);
   context.windowsDir = folder;
@@ -103,8 +99,15 @@ void InitContext(InstallerContext& context) {
     context.commonFilesDir = "c:\\Program Files\\Shared Files";
   }
   context.programsFolder = ProgramsFolder(context.windowsDir);
-  context.appDir = context.programFilesDir + "\\" + kCompanyName + "\\" + context.productName;
   context.sharedDir = context.commonFilesDir + "\\" + kCompanyName;
+}
+
+void InitContext(InstallerContext& context) {
+  if (context.initialised) return;
+  ReadMachineFolders(context);
+  context.productName = LoadString(50000);
+  context.mainProgramName = LoadString(50001);
+  context.appDir = context.programFilesDir + "\\" + kCompanyName + "\\" + context.productName;
   context.tempDir = CreateStagingDirectory(StagingBase(context.windowsDir));
   context.initialised = true;
 }

@@ -68,16 +68,17 @@ void LogSysFile(const std::string& directory, const std::string& name, bool comp
   TheInstallLog().Append(FileLine("INSTSYSFILE ", directory, name, component));
 }
 
-void WriteInstallLog(const std::string& path) {
+bool WriteInstallLog(const std::string& path) {
   std::FILE* file = platform::OpenFile(path, "w+");
   if (file == nullptr) {
     ShowError("Could not write File.");
-    return;
+    return false;
   }
   const bool written = WriteLines(file, TheInstallLog());
-  if (std::fclose(file) == 0 && written) return;
+  if (std::fclose(file) == 0 && written) return true;
   platform::DeleteFileA(path.c_str());
   ShowError("Could not write File.");
+  return false;
 }
 
 LogLine SplitLogLine(const std::string& line) {

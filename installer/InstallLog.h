@@ -38,7 +38,8 @@ void LogSysFile(const std::string& directory, const std::string& name, bool comp
 // Writes the lines newest first, each ending in CR LF. On failure (the file cannot be
 // created, a write or the close fails) it shows "Could not write File." and removes the
 // partial file, so that no truncated log can later undo only part of the installation.
-void WriteInstallLog(const std::string& path);
+// False on failure.
+bool WriteInstallLog(const std::string& path);
 
 enum class LogLineKind { RegFile, AppFile, SysFile, NewKey, NewDir, Unknown };
 

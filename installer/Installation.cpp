@@ -112,7 +112,8 @@ void RunInstallation(InstallerContext& context, ProgressText& progress) {
   if (context.isNT) WriteAspiServiceKeys();
   CreateStartMenuShortcut(context);
   LogAppFile(context.appDir, kInstallLogName, false);
-  WriteInstallLog(context.appDir + "\\" + kInstallLogName);
+  // Without its log the entry would offer an uninstallation that cannot run.
+  if (!WriteInstallLog(context.appDir + "\\" + kInstallLogName)) RemoveUninstallEntry(context);
   CopyUninstaller(context);
   OpenReadMe(context);
 }

@@ -14,6 +14,9 @@
 namespace installer {
 
 inline constexpr const char* kCompanyName = "Korvell";
+// The product and its main program (strings 50000 and 50001 of the setup program).
+inline constexpr const char* kProductName = "Carvox";
+inline constexpr const char* kMainProgramName = "Carvox.exe";
 inline constexpr const char* kRootName = "HKEY_LOCAL_MACHINE";
 inline constexpr const char* kSharedDllsKey = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 inline constexpr const char* kUninstallerName = "\\ONUnInst.exe";
@@ -46,6 +49,12 @@ class InstallerContext {
 // Fills the context once from the machine, the registry and the string table; creates
 // the temporary directory. A second call does nothing.
 void InitContext(InstallerContext& context);
+// A REG_SZ value read with a buffer of `limit` bytes (the directories have always been
+// read with 256); false when the key or value is missing or longer.
+bool QueryString(platform::HKEY root, const char* subkey, const char* name, std::string& value, size_t limit = 256);
+// Fills only the machine's folders: the Windows version, the Windows, system, driver,
+// Program Files, Common Files, Start-menu Programs and shared folders.
+void ReadMachineFolders(InstallerContext& context);
 
 // Replaces the first placeholder found ("<appdir>", "<sysdir>", "<sysdir32>",
 // "<sysdir16>", "<driver_dir>", "<windir>", "<shareddir>", tested in this order).
@@ -69,9 +78,20 @@ bool ReadProductVersion(const std::string& path, platform::VS_FIXEDFILEINFO& out
 // Adds "NUL=target" and "target=source" to wininit.ini's [rename] section.
 void ScheduleRenameAtBoot(const InstallerContext& context, const std::string& target, const std::string& source);
 
+// The HKEY_LOCAL_MACHINE keys the registry steps create.
+inline constexpr const char* kAspiKey = "SYSTEM\\CurrentControlSet\\Services\\ASPI32";
+inline constexpr const char* kAspiParametersKey = "SYSTEM\\CurrentControlSet\\Services\\ASPI32\\Parameters";
+std::string UninstallEntryKey(const std::string& productName);
+std::string CompanyKey(const std::string& productName);
+std::string AppPathsKey(const std::string& mainProgramName);
+// The folder of the Start-menu shortcut.
+std::string ShortcutFolder(const InstallerContext& context);
+
 // Registry and shortcut steps.
 bool CreateLoggedKey(const std::string& subkey, platform::HKEY& key);
 void WriteUninstallEntry(const InstallerContext& context);
+// Takes the uninstall entry away again when the log it names could not be written.
+void RemoveUninstallEntry(const InstallerContext& context);
 void WriteCompanyKey(const InstallerContext& context);
 void WriteAppPathsEntry(const InstallerContext& context);
 void WriteAspiServiceKeys();
@@ -99,7 +119,8 @@ class ProgressText {
   virtual void SetText(const std::string& text) = 0;
 };
 
-// The sequence Finish starts; every step reports its own error and the next one runs.
+// The sequence Finish starts; every step reports its own error (counted by ErrorCount)
+// and the next one runs.
 void RunInstallation(InstallerContext& context, ProgressText& progress);
 
 // The message after a completed installation; with the reboot flag set, the reboot

@@ -16,6 +16,16 @@ inline int ShowMessage(const std::string& text, unsigned type, const std::string
   return platform::MessageBox(text, type, caption);
 }
 
-inline void ShowError(const std::string& text) { ShowMessage(text, platform::MB_OK | platform::MB_ICONSTOP); }
+// The errors shown so far in this process: every failed step shows one, so the setup
+// program's exit status tells from it whether the installation is complete.
+inline int& ErrorCount() {
+  static int count = 0;
+  return count;
+}
+
+inline void ShowError(const std::string& text) {
+  ++ErrorCount();
+  ShowMessage(text, platform::MB_OK | platform::MB_ICONSTOP);
+}
 
 }  // namespace installer

@@ -62,14 +62,24 @@ bool WriteRenamedCopy(const std::vector<std::string>& lines, const std::string& 
 }
 
 // The file in use stays; the staged copy waits beside it as ".precpy" for the next start.
+// A copy already waiting there from an earlier run is named by wininit.ini's lines, which
+// delete the target at the start: it goes only once the new copy has taken its place,
+// and comes back when the new one cannot.
 int LeaveForNextStart(InstallerContext& context, const std::string& staged, const std::string& target) {
   context.rebootNeeded = true;
   const std::string pending = target + ".precpy";
-  DeleteFileA(pending.c_str());  // an older copy still waiting for a start
-  if (!MoveFileA(staged.c_str(), pending.c_str())) {
-    DeleteFileA(staged.c_str());
+  const std::string older = pending + ".old";
+  const bool olderWaits = PathExists(pending);
+  if (olderWaits && (PathExists(older) || !MoveFileA(pending.c_str(), older.c_str()))) {
+    DeleteFileA(staged.c_str());  // the older copy keeps waiting
     return 0;
   }
+  if (!MoveFileA(staged.c_str(), pending.c_str())) {
+    DeleteFileA(staged.c_str());
+    if (olderWaits) MoveFileA(older.c_str(), pending.c_str());
+    return 0;
+  }
+  if (olderWaits) DeleteFileA(older.c_str());
   ScheduleRenameAtBoot(context, target, pending);
   return 0;
 }

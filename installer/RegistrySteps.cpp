@@ -17,7 +17,6 @@ constexpr const char* kKeyError =
     "There was an error while trying to set up a registry key\nThe installation may be incomplete.";
 constexpr const char* kValueError =
     "There was an error while trying to set up a registry key\nThe installation my be incomplete.";
-constexpr const char* kAspiKey = "SYSTEM\\CurrentControlSet\\Services\\ASPI32";
 
 bool SetString(HKEY key, const char* name, const std::string& value) {
   return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
@@ -40,6 +39,20 @@ using ServerEntry = HRESULT (*)();
 
 }  // namespace
 
+std::string UninstallEntryKey(const std::string& productName) {
+  return "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + productName;
+}
+
+std::string CompanyKey(const std::string& productName) {
+  return std::string("Software\\") + kCompanyName + "\\" + productName;
+}
+
+std::string AppPathsKey(const std::string& mainProgramName) {
+  return "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" + mainProgramName;
+}
+
+std::string ShortcutFolder(const InstallerContext& context) { return context.programsFolder + "\\" + kCompanyName; }
+
 bool CreateLoggedKey(const std::string& subkey, HKEY& key) {
   DWORD disposition = 0;
   if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
@@ -53,21 +66,25 @@ bool CreateLoggedKey(const std::string& subkey, HKEY& key) {
 
 void WriteUninstallEntry(const InstallerContext& context) {
   HKEY key = nullptr;
-  if (!CreateLoggedKey("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + context.productName, key)) return;
+  if (!CreateLoggedKey(UninstallEntryKey(context.productName), key)) return;
   WriteStrings(key, {{"DisplayName", context.productName},
                      {"UninstallString", context.windowsDir + "\\ONUninst.exe " + context.appDir + "\\" +
                                              kInstallLogName}});
   RegCloseKey(key);
 }
 
+void RemoveUninstallEntry(const InstallerContext& context) {
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, UninstallEntryKey(context.productName).c_str());
+}
+
 void WriteCompanyKey(const InstallerContext& context) {
   HKEY key = nullptr;
-  if (CreateLoggedKey(std::string("Software\\") + kCompanyName + "\\" + context.productName, key)) RegCloseKey(key);
+  if (CreateLoggedKey(CompanyKey(context.productName), key)) RegCloseKey(key);
 }
 
 void WriteAppPathsEntry(const InstallerContext& context) {
   HKEY key = nullptr;
-  if (!CreateLoggedKey("Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" + context.mainProgramName, key)) {
+  if (!CreateLoggedKey(AppPathsKey(context.mainProgramName), key)) {
     return;
   }
   WriteStrings(key, {{nullptr, context.appDir + "\\" + context.mainProgramName}, {"Path", context.appDir}});
@@ -80,7 +97,7 @@ void WriteAspiServiceKeys() {
   bool failed = false;
   for (const char* name : {"ErrorControl", "Start", "Type"}) failed = !SetOne(key, name) || failed;
   RegCloseKey(key);
-  if (CreateLoggedKey(std::string(kAspiKey) + "\\Parameters", key)) {
+  if (CreateLoggedKey(kAspiParametersKey, key)) {
     failed = RegSetValueExA(key, "ExcludeMiniports", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1) !=
                  ERROR_SUCCESS ||
              failed;
@@ -127,7 +144,7 @@ HRESULT CreateShellShortcut(const std::string& linkPath, const ShortcutRequest& 
 }
 
 void CreateStartMenuShortcut(const InstallerContext& context) {
-  const std::string folder = context.programsFolder + "\\" + kCompanyName;
+  const std::string folder = ShortcutFolder(context);
   CreateDirectoryChain(folder);
   ShortcutRequest request;
   request.targetPath = context.appDir + "\\" + context.mainProgramName;

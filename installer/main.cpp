@@ -50,7 +50,7 @@ int InstallUnattended(installer::InstallerContext& context) {
   installer::RunInstallation(context, progress);
   if (isatty(fileno(stderr))) std::cerr << "\n";
   installer::ShowClosingMessage(context);
-  return 0;
+  return installer::ErrorCount() == 0 ? 0 : 1;
 }
 
 int InstallWithWizard(int& argc, char** argv, installer::InstallerContext& context) {
@@ -59,7 +59,7 @@ int InstallWithWizard(int& argc, char** argv, installer::InstallerContext& conte
   platform::InstallPrompt(&prompt);
   installer::RunWizard(context);
   platform::InstallPrompt(nullptr);
-  return 0;
+  return installer::ErrorCount() == 0 ? 0 : 1;
 }
 
 int Install(int& argc, char** argv) {

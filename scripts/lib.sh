@@ -9,6 +9,7 @@ CARVOX_PACKAGES=(
   libsndfile1-dev libfluidsynth-dev fluidsynth
   portaudio19-dev libsamplerate0-dev
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins xvfb xauth fonts-dejavu-core
+  dbus-bin at-spi2-core python3-pyatspi
   clang-14 libclang-rt-14-dev
   dpkg-dev fakeroot librsvg2-bin lintian desktop-file-utils appstream groff-base man-db
   shared-mime-info libglib2.0-bin

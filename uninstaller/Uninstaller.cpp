@@ -1,5 +1,6 @@
 #include "uninstaller/Uninstaller.h"
 
+#include <algorithm>
 #include <cctype>
 #include <vector>
 
@@ -26,12 +27,7 @@ std::string Trimmed(const std::string& text) {
   return text.substr(begin, end - begin);
 }
 
-// A file line without a file name names no file: "DIRECTORY\\" would reach the
-// directory's own path, which the log never gave as a file.
-bool NamesAFile(const LogLine& line) { return !line.first.empty() && !line.second.empty(); }
-
 void RemoveApplicationFile(const LogLine& line) {
-  if (!NamesAFile(line)) return;
   const std::string path = line.first + "\\" + line.second;
   if (line.IsComponent()) {
     if (DecrementSharedCount(path) != 0) return;
@@ -41,7 +37,6 @@ void RemoveApplicationFile(const LogLine& line) {
 }
 
 void RemoveSystemFile(const LogLine& line) {
-  if (!NamesAFile(line)) return;
   const std::string path = line.first + "\\" + line.second;
   if (DecrementSharedCount(path) != 0) return;
   const std::string question =
@@ -57,6 +52,38 @@ void DeleteKey(const LogLine& line) {
 
 using ServerEntry = long (*)();
 
+// Whether the line names something the installation could have created. Lines of other
+// kinds name nothing and pass.
+bool WithinPlaces(const LogLine& line, const InstalledPlaces& places) {
+  switch (line.kind) {
+    case LogLineKind::AppFile:
+    case LogLineKind::SysFile: return places.HoldsFile(line.first, line.second);
+    case LogLineKind::NewKey: return places.HoldsKey(line.first, line.second);
+    case LogLineKind::NewDir: return places.HoldsFolder(line.first);
+    case LogLineKind::RegFile:
+    case LogLineKind::Unknown: return true;
+  }
+  return false;
+}
+
+// The closing message: success, or the lines left alone (the first ten of them, each cut
+// short, so that a damaged log cannot make the message itself unreadable).
+void ReportOutcome(const std::vector<std::string>& leftAlone) {
+  if (leftAlone.empty()) {
+    ShowMessage("Uninstall successful", MB_OK | MB_ICONINFORMATION, kUninstallerCaption);
+    return;
+  }
+  constexpr size_t kShown = 10;
+  constexpr size_t kLineLength = 300;
+  std::string text = "Uninstall finished, but these lines of the install log name nothing this installation "
+                     "created and were left alone:\n";
+  for (size_t i = 0; i < std::min(leftAlone.size(), kShown); ++i) {
+    text += "\n" + leftAlone[i].substr(0, kLineLength) + (leftAlone[i].size() > kLineLength ? "..." : "");
+  }
+  if (leftAlone.size() > kShown) text += "\n(and " + std::to_string(leftAlone.size() - kShown) + " more)";
+  ShowMessage(text, MB_OK | MB_ICONWARNING, kUninstallerCaption);
+}
+
 }  // namespace
 
 HKEY RootKeyNamed(const std::string& name) {
@@ -71,8 +98,9 @@ HKEY RootKeyNamed(const std::string& name) {
   return nullptr;
 }
 
-int ProcessLogLine(const std::string& text) {
+bool ProcessLogLine(const std::string& text, const InstalledPlaces& places) {
   const LogLine line = installer::SplitLogLine(text);
+  if (!WithinPlaces(line, places)) return false;
   switch (line.kind) {
     case LogLineKind::AppFile: RemoveApplicationFile(line); break;
     case LogLineKind::SysFile: RemoveSystemFile(line); break;
@@ -81,7 +109,7 @@ int ProcessLogLine(const std::string& text) {
     case LogLineKind::RegFile:
     case LogLineKind::Unknown: break;
   }
-  return 0;
+  return true;
 }
 
 int DecrementSharedCount(const std::string& path) {
@@ -115,19 +143,24 @@ int WinMain(const std::string& commandLine, Splash* splash) {
   const std::string logPath = Trimmed(commandLine);
   if (logPath.empty() || !PathExists(logPath)) {
     ShowMessage("Could not uninstall (log file not found)", MB_OK | MB_ICONSTOP, "Error");
-    return 0;
+    return 1;
   }
   if (splash != nullptr) splash->Show();
   std::vector<std::string> lines;
   if (!installer::ReadInstallLog(logPath, lines)) {
     if (splash != nullptr) splash->Close();
     ShowMessage("Could not uninstall (could not open log file)", MB_OK | MB_ICONSTOP, "Error");
-    return 0;
+    return 1;
   }
-  for (const std::string& line : lines) ProcessLogLine(line);
+  // Read before the first line runs: the product's keys go with the last lines.
+  const InstalledPlaces places = InstalledPlaces::OfThisMachine();
+  std::vector<std::string> leftAlone;
+  for (const std::string& line : lines) {
+    if (!ProcessLogLine(line, places)) leftAlone.push_back(line);
+  }
   if (splash != nullptr) splash->Close();
-  ShowMessage("Uninstall successful", MB_OK | MB_ICONINFORMATION, kUninstallerCaption);
-  return 0;
+  ReportOutcome(leftAlone);
+  return leftAlone.empty() ? 0 : 1;
 }
 
 }  // namespace uninstaller

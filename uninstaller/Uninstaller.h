@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/registry/Registry.h"
+#include "uninstaller/InstalledPlaces.h"
 
 namespace uninstaller {
 
@@ -22,11 +23,14 @@ class Splash {
 };
 
 // Runs the whole uninstallation for the log named by `commandLine` (white space around
-// it removed) and returns 0.
+// it removed). Returns 0 when every line was carried out, 1 when the log could not be
+// read or lines were left alone (they are named in one message at the end).
 int WinMain(const std::string& commandLine, Splash* splash);
 
 // Acts on one log line by its kind; unknown, empty and "REGFILE " lines do nothing.
-int ProcessLogLine(const std::string& line);
+// A file, folder or key line that names something outside `places` is left alone and
+// gives false.
+bool ProcessLogLine(const std::string& line, const InstalledPlaces& places);
 
 // Counts the file down under SharedDLLs and returns the new count; the value goes when
 // it reaches 0. A missing key, or a file without a value, gives 1 and changes nothing,

@@ -15,6 +15,7 @@
 #include "app/CContentsView.h"
 #include "app/CItemView.h"
 #include "app/CMainFrame.h"
+#include "export/SoundBankBuilder.h"
 #include "platform/prompt/QtPrompt.h"
 
 namespace {
@@ -69,12 +70,13 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(argv[2]);
   platform::QtPrompt prompt;
   platform::InstallPrompt(&prompt);
+  PlaybackEngine engine;
+  SoundBankBuilder builder;
   {
-    CMainFrame frame;
+    CMainFrame frame(engine, builder);
     frame.Create();
     if (!frame.InitDevices()) return 1;
-    frame.setWindowTitle("Carvox");
-    frame.setGeometry(40, 40, 820, 460);
+    frame.setGeometry(40, 40, CMainFrame::kDefaultWidth, CMainFrame::kDefaultHeight);
     frame.show();
     frame.MountImage(QString::fromLocal8Bit(argv[1]));
     CContentsView& contents = *frame.GetContentsView();
@@ -92,9 +94,10 @@ int main(int argc, char** argv) {
     Save(ScreenOver(frame), "context-menu.png");
     items.contextMenu()->close();
 
-    QTimer::singleShot(300, [&frame] {
-      Save(frame.preferences().grab(), "preferences.png");
-      frame.preferences().reject();
+    QTimer::singleShot(300, [] {
+      QWidget* preferences = QApplication::activeModalWidget();
+      Save(preferences->grab(), "preferences.png");
+      qobject_cast<QDialog*>(preferences)->reject();
     });
     frame.OnPreferences();
 
@@ -114,7 +117,7 @@ int main(int argc, char** argv) {
     application.removeEventFilter(&shot);
     std::filesystem::remove_all(output.toStdString());
   }
-  ThePlaybackEngine().Shutdown();
+  engine.Shutdown();
   platform::InstallPrompt(nullptr);
   return 0;
 }

@@ -117,6 +117,11 @@ bool DiscImageFile::ReadExactly(uint64_t offset, uint8_t* buffer, size_t count) 
   return true;
 }
 
+std::optional<uint64_t> DiscImageFile::DataOffsetOf(uint64_t lba, uint32_t count) const {
+  if (layout_.stride != kDataSectorSize || (lba + count) * kDataSectorSize > dataBytes_) return std::nullopt;
+  return layout_.firstSector + lba * kDataSectorSize;
+}
+
 bool DiscImageFile::ReadSectors(uint64_t lba, uint8_t* buffer, uint32_t count) {
   if (layout_.stride == kDataSectorSize) {
     return ReadExactly(layout_.firstSector + lba * kDataSectorSize, buffer, size_t{count} * kDataSectorSize);

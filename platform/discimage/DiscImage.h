@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -62,6 +63,12 @@ class DiscImageFile {
   // Reads `count` data sectors from `lba` into `buffer` (count x 2048 bytes). False
   // when any of them lies (even partly) past the end of the file, or the file fails.
   bool ReadSectors(uint64_t lba, uint8_t* buffer, uint32_t count);
+
+  // The byte offset in the data file of `count` data sectors from `lba` when the file
+  // holds them as they are (2048-byte sectors) and whole; else nothing.
+  std::optional<uint64_t> DataOffsetOf(uint64_t lba, uint32_t count) const;
+  // The open data file, for copies at the offsets DataOffsetOf gives.
+  int descriptor() const { return fd_; }
 
   // The bytes of data the image holds: the file's size for 2048-byte sectors (a
   // partial last sector included), 2048 per whole sector for raw sectors.

@@ -8,6 +8,8 @@
 #include <climits>
 #include <cstdint>
 
+#include "platform/mmio/FileCopy.h"
+
 namespace platform {
 
 // Chunk headers are little-endian; they are written and read as native words.
@@ -117,6 +119,21 @@ LONG mmioWrite(HMMIO file, const char* buffer, LONG count) {
   if (file == nullptr || count < 0) return -1;
   return WriteBytes(file, buffer, static_cast<size_t>(count)) ? count : -1;
 }
+
+LONG mmioWriteFromFile(HMMIO file, int from, uint64_t offset, LONG count) {
+  if (file == nullptr || count < 0 || !file->writable || file->writeFailed) return -1;
+  // The stream's buffered bytes go first; the copy lands where they end, and the
+  // stream goes on after it.
+  const off_t position = fflush(file->stream) == 0 ? Tell(file) : -1;
+  if (position < 0 || !CopyFileBytes(from, offset, fileno(file->stream), static_cast<uint64_t>(position),
+                                     static_cast<uint64_t>(count))) {
+    file->writeFailed = true;
+    return -1;
+  }
+  return SeekTo(file, position + count) ? count : -1;
+}
+
+int mmioDescriptor(HMMIO file) { return file == nullptr ? -1 : fileno(file->stream); }
 
 LONG mmioSeek(HMMIO file, LONG offset, int origin) {
   if (file == nullptr) return -1;

@@ -6,6 +6,7 @@
 // Every operation reports failure: a handle that once failed to write or seek stays
 // failed, so a full disk shows up at the next write, ascend or close at the latest.
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -79,6 +80,12 @@ MMRESULT mmioClose(HMMIO file, UINT flags);
 LONG mmioRead(HMMIO file, char* buffer, LONG count);
 // Writes `count` bytes; `count`, or -1 on error.
 LONG mmioWrite(HMMIO file, const char* buffer, LONG count);
+// Writes `count` bytes taken from the open file `from` at `offset`, copied file to file
+// (CopyFileBytes); `count`, or -1 on error, also when `from` ends first.
+LONG mmioWriteFromFile(HMMIO file, int from, uint64_t offset, LONG count);
+// The open file's descriptor, for copies at chunk offsets (CopyFileBytes); -1 for a
+// null handle. Copies at explicit offsets leave the handle's position alone.
+int mmioDescriptor(HMMIO file);
 // Moves to `offset` from SEEK_SET, SEEK_CUR or SEEK_END; the new position, or -1.
 LONG mmioSeek(HMMIO file, LONG offset, int origin);
 

@@ -227,7 +227,7 @@ int EditEngine::ImportWavSample(const char* wavPath, SFHandle bank, const char* 
   Bank* target = EditableBank(bank, result);
   if (target == nullptr) return result;
   if (wavPath == nullptr || name == nullptr || sample == nullptr) return kBadArgument;
-  std::optional<SoundFontSample> imported = ReadWavSample(wavPath);
+  std::optional<SoundFontSample> imported = ReadWavSample(wavPath, target->model.store);
   if (!imported) return kBadWavFile;
   imported->name = ShortName(name);
   target->model.samples.push_back(std::move(*imported));

@@ -1,6 +1,7 @@
 #pragma once
-// The in-memory form of a SoundFont 2 bank as the edit engine builds it: what the
-// writer turns into a file. Objects refer to each other by position; nothing is ever
+// The form of a SoundFont 2 bank as the edit engine builds it: what the writer turns
+// into a file. Headers, zones and names are held in memory, the samples' words in a
+// store on disc (SampleStore). Objects refer to each other by position; nothing is ever
 // removed from a bank, so positions stay valid for the bank's life.
 
 #include <cstddef>
@@ -9,6 +10,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/sfengine/SampleStore.h"
 
 namespace sfengine {
 
@@ -24,7 +27,9 @@ inline constexpr std::size_t kMaxNameLength = 19;
 
 struct SoundFontSample {
   std::string name;
-  std::vector<int16_t> words;
+  // The words, little-endian as the bank holds them, lie in the bank's sample store.
+  uint64_t storeOffset = 0;  // bytes
+  uint32_t wordCount = 0;
   uint32_t rate = 0;
   uint8_t originalPitch = 60;
   int8_t pitchCorrection = 0;  // cents
@@ -65,6 +70,7 @@ struct SoundFontBank {
   std::vector<SoundFontSample> samples;
   std::vector<SoundFontInstrument> instruments;
   std::vector<SoundFontPreset> presets;
+  SampleStore store;
 };
 
 // Sets a zone generator: key and velocity ranges go to their fixed places, any other

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/mmio/FileCopy.h"
+
 namespace sfengine {
 namespace {
 
@@ -87,7 +89,7 @@ Bytes InfoList(const SoundFontBank& bank) {
 
 uint64_t SampleDataBytes(const SoundFontBank& bank) {
   uint64_t words = 0;
-  for (const SoundFontSample& sample : bank.samples) words += sample.words.size() + kSampleGuardWords;
+  for (const SoundFontSample& sample : bank.samples) words += sample.wordCount + kSampleGuardWords;
   return 2 * words;
 }
 
@@ -174,7 +176,7 @@ void WriteSampleHeaders(const SoundFontBank& bank, Bytes& pdta) {
   Bytes shdr;
   uint32_t start = 0;
   for (const SoundFontSample& sample : bank.samples) {
-    const uint32_t end = start + static_cast<uint32_t>(sample.words.size());
+    const uint32_t end = start + sample.wordCount;
     const bool looped = sample.loopEnd > sample.loopStart;
     shdr.Name(sample.name);
     shdr.U32(start);
@@ -222,6 +224,13 @@ class OutputFile {
     if (ok_ && size > 0 && fwrite(data, 1, size, file_) != size) ok_ = false;
   }
   void Write(const std::string& bytes) { Write(bytes.data(), bytes.size()); }
+  // Appends `bytes` bytes of the file `from` at `offset`, copied file to file.
+  void CopyFrom(int from, uint64_t offset, uint64_t bytes) {
+    if (!ok_ || bytes == 0) return;
+    const off_t at = fflush(file_) == 0 ? ftello(file_) : -1;
+    ok_ = at >= 0 && platform::CopyFileBytes(from, offset, fileno(file_), static_cast<uint64_t>(at), bytes) &&
+          fseeko(file_, at + static_cast<off_t>(bytes), SEEK_SET) == 0;
+  }
   void U32(uint32_t value) {
     Bytes bytes;
     bytes.U32(value);
@@ -240,18 +249,12 @@ class OutputFile {
   bool ok_ = true;
 };
 
-// The sample words as little-endian bytes, each sample followed by its guard words.
+// The sample words, copied from the bank's store, each sample followed by its guard
+// words.
 void WriteSampleData(const SoundFontBank& bank, OutputFile& out) {
   static constexpr std::array<int16_t, kSampleGuardWords> kGuard{};
-  std::vector<char> buffer;
   for (const SoundFontSample& sample : bank.samples) {
-    buffer.resize(2 * sample.words.size());
-    for (std::size_t i = 0; i < sample.words.size(); ++i) {
-      const auto word = static_cast<uint16_t>(sample.words[i]);
-      buffer[2 * i] = static_cast<char>(word & 0xff);
-      buffer[2 * i + 1] = static_cast<char>(word >> 8);
-    }
-    out.Write(buffer.data(), buffer.size());
+    out.CopyFrom(bank.store.descriptor(), sample.storeOffset, 2 * uint64_t{sample.wordCount});
     out.Write(kGuard.data(), sizeof(kGuard));
   }
 }

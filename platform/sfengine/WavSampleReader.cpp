@@ -16,7 +16,6 @@ constexpr uint8_t kHighestKey = 127;
 constexpr std::size_t kFormatBytes = 16;       // the PCM fields of "fmt "
 constexpr std::size_t kSamplerHeaderBytes = 36;
 constexpr std::size_t kSamplerLoopBytes = 24;  // one loop record after the header
-constexpr LONG kReadBlock = 1 << 16;
 
 uint32_t U32At(const char* bytes) {
   const auto* b = reinterpret_cast<const unsigned char*>(bytes);
@@ -53,19 +52,17 @@ uint32_t ReadMonoPcmRate(HMMIO file, const MMCKINFO& riff) {
   return monoPcm ? U32At(&fields[4]) : 0;
 }
 
-// The words of the "data" chunk, read block by block so that a size field larger
-// than the file cannot make us reserve memory the file does not back.
-bool ReadWords(HMMIO file, const MMCKINFO& riff, std::vector<int16_t>& words) {
+// Copies the words of the "data" chunk into the store; a size field larger than the
+// file fails the copy.
+bool StoreWords(HMMIO file, const MMCKINFO& riff, SampleStore& store, SoundFontSample& sample) {
   MMCKINFO data;
-  if (!FindChunk(file, riff, "data", data)) return false;
-  const std::size_t total = data.cksize / 2;
-  std::vector<char> block(kReadBlock);
-  while (words.size() < total) {
-    const std::size_t wanted = std::min<std::size_t>(total - words.size(), kReadBlock / 2);
-    if (!ReadExactly(file, block.data(), 2 * wanted)) return false;
-    for (std::size_t i = 0; i < wanted; ++i) words.push_back(static_cast<int16_t>(U16At(&block[2 * i])));
-  }
-  return !words.empty();
+  if (!FindChunk(file, riff, "data", data) || data.cksize < 2) return false;
+  const uint32_t words = data.cksize / 2;
+  const std::optional<uint64_t> at = store.Append(mmioDescriptor(file), data.dwDataOffset, 2 * uint64_t{words});
+  if (!at) return false;
+  sample.storeOffset = *at;
+  sample.wordCount = words;
+  return true;
 }
 
 // Root key, pitch correction and the first loop from the "smpl" chunk, if any.
@@ -83,7 +80,7 @@ void ReadSamplerChunk(HMMIO file, const MMCKINFO& riff, SoundFontSample& sample)
 
   const uint32_t loops = U32At(&record[28]);
   if (loops == 0 || size < record.size()) return;
-  const uint64_t count = sample.words.size();
+  const uint64_t count = sample.wordCount;
   const uint64_t start = std::min<uint64_t>(U32At(&record[44]), count);
   const uint64_t end = std::min<uint64_t>(uint64_t{U32At(&record[48])} + 1, count);
   if (end <= start) return;
@@ -93,7 +90,7 @@ void ReadSamplerChunk(HMMIO file, const MMCKINFO& riff, SoundFontSample& sample)
 
 }  // namespace
 
-std::optional<SoundFontSample> ReadWavSample(const std::filesystem::path& path) {
+std::optional<SoundFontSample> ReadWavSample(const std::filesystem::path& path, SampleStore& store) {
   UniqueMmio file(mmioOpen(path, MMIO_READ));
   if (!file) return std::nullopt;
   MMCKINFO riff;
@@ -103,7 +100,7 @@ std::optional<SoundFontSample> ReadWavSample(const std::filesystem::path& path) 
   SoundFontSample sample;
   sample.originalPitch = kDefaultRootKey;
   sample.rate = ReadMonoPcmRate(file.get(), riff);
-  if (sample.rate == 0 || !ReadWords(file.get(), riff, sample.words)) return std::nullopt;
+  if (sample.rate == 0 || !StoreWords(file.get(), riff, store, sample)) return std::nullopt;
   ReadSamplerChunk(file.get(), riff, sample);
   return sample;
 }

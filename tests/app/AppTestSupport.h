@@ -2,7 +2,12 @@
 // What the main program's tests share: the settings key, a fixed list of sound
 // drivers, and modal dialogs worked from inside their own event loop.
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
 #include <QTimer>
 #include <cstring>
 #include <functional>
@@ -10,11 +15,24 @@
 #include <vector>
 
 #include "app/Settings.h"
+#include "audio/PlaybackEngine.h"
+#include "export/SoundBankBuilder.h"
 #include "platform/registry/Registry.h"
 #include "tools/akaiimage/AkaiHeaderWriter.h"
 #include "tools/akaiimage/AkaiImageBuilder.h"
 
 namespace apptest {
+
+// The playback engine and the bank builder the windows of a test use, as the
+// application owns them in the program.
+inline PlaybackEngine& Engine() {
+  static PlaybackEngine engine;
+  return engine;
+}
+inline SoundBankBuilder& BankBuilder() {
+  static SoundBankBuilder builder;
+  return builder;
+}
 
 class FixedDrivers : public SoundDriverSource {
  public:
@@ -61,7 +79,10 @@ inline akaiimage::DiscDescription Drums() {
   return disc;
 }
 
-inline void DeleteSettings() { platform::RegDeleteKeyA(platform::HKEY_LOCAL_MACHINE, kSettingsKey); }
+inline void DeleteSettings() {
+  platform::RegDeleteKeyA(platform::HKEY_LOCAL_MACHINE, (std::string(kSettingsKey) + "\\Mounted").c_str());
+  platform::RegDeleteKeyA(platform::HKEY_LOCAL_MACHINE, kSettingsKey);
+}
 
 // The value as stored: its type and bytes (strings without their NUL).
 struct Stored {
@@ -83,6 +104,24 @@ inline Stored ReadStored(const char* name) {
   if (stored.type == platform::REG_DWORD) std::memcpy(&stored.number, data, sizeof stored.number);
   if (stored.type == platform::REG_SZ) stored.text = data;
   return stored;
+}
+
+// The controls below `root` (buttons, combo boxes, line edits, item views) that a
+// screen reader would announce without a name or a description, by class name.
+inline QStringList ControlsWithoutAccessibleText(QWidget& root) {
+  QStringList missing;
+  for (QWidget* widget : root.findChildren<QWidget*>()) {
+    const bool control = qobject_cast<QAbstractButton*>(widget) != nullptr || qobject_cast<QComboBox*>(widget) != nullptr ||
+                         qobject_cast<QLineEdit*>(widget) != nullptr ||
+                         (qobject_cast<QAbstractItemView*>(widget) != nullptr && qobject_cast<QHeaderView*>(widget) == nullptr);
+    if (!control || !widget->isVisibleTo(&root)) continue;
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+    if (accessible == nullptr || accessible->text(QAccessible::Name).isEmpty() ||
+        accessible->text(QAccessible::Description).isEmpty()) {
+      missing << QString(widget->metaObject()->className()) + " " + (accessible ? accessible->text(QAccessible::Name) : "");
+    }
+  }
+  return missing;
 }
 
 // Runs `whileOpen` once the next modal window's event loop runs (the window is then

@@ -16,13 +16,28 @@ TEST(ItemCells, SizesAndDurationsAtTheirLimits) {
   for (const auto& [ms, text] : durations) EXPECT_EQ(FormatDuration(ms), text) << ms;
 }
 
-// The length divides the byte length by the rate in kHz; a rate of 0 has none, and the
-// longest file at the lowest rate still fits the key.
-TEST(ItemCells, LengthKeysNeitherDivideByZeroNorOverflow) {
-  EXPECT_EQ(LengthKey(88350, 44100), 2003u);
-  EXPECT_EQ(LengthKey(2500, 0), 0u);
-  EXPECT_EQ(LengthKey(16777215, 1), 16777215000u);
-  EXPECT_EQ(FormatDuration(LengthKey(16777215, 1)), "4660h:20m:15.000s");
+// A sample lasts its frames divided by its rate, to the nearest millisecond (a frame is
+// one 2-byte word, so the file's byte length would double it): the demo disc's SAW C3
+// lasts 0.601 s as its WAV file does. A rate of 0 has no length, and the longest sample
+// at the lowest rate still fits the key.
+TEST(ItemCells, LengthIsFramesOverRate) {
+  const struct {
+    uint32_t frames, rate;
+    const char* cell;
+  } cases[] = {{26490, 44100, " 0.601s"}, {44100, 44100, " 1.000s"}, {1000, 22050, " 0.045s"},
+               {2500, 0, " 0.000s"},     {16777215, 1, "4660h:20m:15.000s"}};
+  for (const auto& c : cases) {
+    VolumeItem item;
+    item.rate = c.rate;
+    item.frames = c.frames;
+    EXPECT_EQ(FormatDuration(item.LengthMs()), c.cell) << c.frames << " at " << c.rate;
+  }
+}
+
+TEST(ItemCells, KeysAreNamedAsTheSamplerShowsThem) {
+  const std::pair<uint8_t, const char*> keys[] = {
+      {60, "C3 (60)"}, {61, "C#3 (61)"}, {0, "C-2 (0)"}, {23, "B-1 (23)"}, {127, "G8 (127)"}};
+  for (const auto& [key, text] : keys) EXPECT_EQ(FormatKey(key), text) << int{key};
 }
 
 TEST(ItemCells, LoopedPlayRepeatsTheWholeSampleWhenNoLoopLiesInside) {

@@ -4,6 +4,9 @@
 
 #include <QFileDialog>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QTest>
 #include <filesystem>
 #include <fstream>
 
@@ -11,6 +14,7 @@
 #include "app/CContentsView.h"
 #include "app/CItemView.h"
 #include "app/CMainFrame.h"
+#include "app/CPreferencesDlg.h"
 #include "app/Resource.h"
 #include "export/SoundBankBuilder.h"
 #include "platform/registry/SystemInfo.h"
@@ -37,12 +41,17 @@ QStringList Column(const QTreeWidget& view, int column) {
 // The captions a dialog named `name` shows, each time its progress bar moves.
 class DialogWatch : public QObject {
  public:
-  explicit DialogWatch(const QString& name) : name_(name) { QApplication::instance()->installEventFilter(this); }
+  // `whenShown` runs each time the dialog is shown.
+  explicit DialogWatch(const QString& name, std::function<void()> whenShown = {})
+      : name_(name), whenShown_(std::move(whenShown)) {
+    QApplication::instance()->installEventFilter(this);
+  }
   ~DialogWatch() override { QApplication::instance()->removeEventFilter(this); }
   bool eventFilter(QObject* watched, QEvent* event) override {
     auto* widget = qobject_cast<QWidget*>(watched);
     if (event->type() == QEvent::Show && widget != nullptr && widget->objectName() == name_) {
       captions << widget->windowTitle();
+      if (whenShown_) whenShown_();
     }
     return false;
   }
@@ -50,6 +59,7 @@ class DialogWatch : public QObject {
 
  private:
   QString name_;
+  std::function<void()> whenShown_;
 };
 
 class MainFrameTest : public testing::Test {
@@ -85,7 +95,7 @@ class MainFrameTest : public testing::Test {
     apptest::WhenModal([folder](QWidget* window) {
       auto* browser = qobject_cast<QFileDialog*>(window);
       ASSERT_NE(browser, nullptr);
-      EXPECT_EQ(browser->windowTitle(), "Select the Destination Directory:");
+      EXPECT_EQ(browser->windowTitle(), "Select the destination folder");
       browser->setDirectory(QString::fromStdString(folder.string()));
       static_cast<QDialog*>(browser)->accept();
     });
@@ -96,7 +106,7 @@ class MainFrameTest : public testing::Test {
   ImageFileSource source_;
   testsupport::CountingSource counting_;
   testsupport::ScriptedPrompt prompt_;
-  CMainFrame frame_;
+  CMainFrame frame_{apptest::Engine(), apptest::BankBuilder()};
 };
 
 TEST_F(MainFrameTest, RefreshListsEveryVolumeWithItsDataWord) {
@@ -135,11 +145,16 @@ TEST_F(MainFrameTest, AVolumeListsItsItemsWithTheirCells) {
   SelectVolume("DRUMS");
   ASSERT_EQ(Column(items(), 0), (QStringList{"KICK", "KIT", "SNARE"}));
   const QTreeWidgetItem& kick = *items().topLevelItem(0);
-  const QStringList kickCells{"KICK", "86.3 kB", "Sample", "44100 Hz", " 2.003s", "yes"};
+  // 44,100 frames at 44,100 Hz last one second.
+  const QStringList kickCells{"KICK", "86.3 kB", "Sample", "44100 Hz", " 1.000s", "22047-44096", "C3 (60)"};
   for (int column = 0; column < CItemView::kColumns; ++column) EXPECT_EQ(kick.text(column), kickCells[column]);
   const QTreeWidgetItem& kit = *items().topLevelItem(1);
   EXPECT_EQ(kit.text(CItemView::kType), "Program");
-  EXPECT_EQ(kit.text(CItemView::kFreq) + kit.text(CItemView::kLength) + kit.text(CItemView::kLoop), "");
+  EXPECT_EQ(kit.text(CItemView::kFreq) + kit.text(CItemView::kLength) + kit.text(CItemView::kLoop) +
+                kit.text(CItemView::kKey),
+            "");
+  EXPECT_EQ(kick.toolTip(CItemView::kSize),
+            "KICK: 44100 Hz, 44100 frames (1.000s), root key C3 (60), loop from frame 22047 to 44096");
   EXPECT_EQ(items().topLevelItem(2)->text(CItemView::kLoop), "");
   const uint32_t words[] = {0x10000, 0x20001, 0x10002};
   for (int row = 0; row < 3; ++row) EXPECT_EQ(CItemView::DataWord(items().topLevelItem(row)), words[row]);
@@ -179,7 +194,7 @@ TEST_F(MainFrameTest, RefreshFailuresKeepTheViews) {
     uint64_t bytes;
     bool signature;
     const char* message;
-  } cases[] = {{64 * 1024, false, "This CD does'nt semm to be a valid AKAI S1000 or S3000 CD."},
+  } cases[] = {{64 * 1024, false, "This CD doesn't seem to be a valid AKAI S1000 or S3000 CD."},
                {2048, true, "Error while trying to read the CD."}};
   for (const auto& c : cases) {
     DiscDescription disc = Drums();
@@ -194,7 +209,7 @@ TEST_F(MainFrameTest, RefreshFailuresKeepTheViews) {
 }
 
 TEST_F(MainFrameTest, ExportWritesTheSelectionIntoTheChosenFolder) {
-  TheSoundBankBuilder().LoadEngine();
+  apptest::BankBuilder().LoadEngine();
   frame_.OnRefresh();
   SelectVolume("DRUMS");
   SelectItems({0, 1, 2});
@@ -206,15 +221,16 @@ TEST_F(MainFrameTest, ExportWritesTheSelectionIntoTheChosenFolder) {
   std::set<std::string> written;
   for (const auto& entry : fs::directory_iterator(folder)) written.insert(entry.path().filename());
   EXPECT_EQ(written, (std::set<std::string>{"kick.wav", "kit.sf2", "snare.wav"}));
-  EXPECT_EQ(frame_.preferences().m_lastExportDir, folder.string());
+  EXPECT_EQ(frame_.settings().m_lastExportDir, folder.string());
+  EXPECT_EQ(frame_.statusText().toStdString(), "3 files written to " + folder.string());
   for (QWidget* window : QApplication::topLevelWidgets()) EXPECT_NE(window->objectName(), "ExportProgressDialog");
   EXPECT_TRUE(prompt_.messages().empty()) << prompt_.texts().front();
 
   // A cancelled browser changes nothing.
   apptest::WhenModal([](QWidget* window) { qobject_cast<QDialog*>(window)->reject(); });
-  frame_.preferences().m_lastExportDir = "/elsewhere";
+  frame_.settings().m_lastExportDir = "/elsewhere";
   frame_.ExportSelection();
-  EXPECT_EQ(frame_.preferences().m_lastExportDir, "/elsewhere");
+  EXPECT_EQ(frame_.settings().m_lastExportDir, "/elsewhere");
 }
 
 // Every read that fails is reported, and what can still be read is listed, played or
@@ -229,6 +245,7 @@ TEST_F(MainFrameTest, ReadFailuresAreReportedAndTheRestGoesOn) {
   frame_.FillContents();
   EXPECT_EQ(Column(contents(), 0), (QStringList{"DRUMS", "BASS"}));
   EXPECT_EQ(prompt_.texts(), (std::vector<std::string>{"Error while trying to read the CD."}));
+  EXPECT_EQ(frame_.statusText(), "Could not read partition B: its volumes are not listed");
 
   fail(drums[2].absoluteBlocks[0]);  // SNARE's header
   SelectVolume("DRUMS");
@@ -245,22 +262,134 @@ TEST_F(MainFrameTest, ReadFailuresAreReportedAndTheRestGoesOn) {
   frame_.ExportSelection();
   EXPECT_EQ(frame_.statusText(), "Could not load sample KICK: not exported");
   EXPECT_TRUE(fs::is_empty(folder));
+  EXPECT_EQ(prompt_.texts().back(), "0 files written to " + folder.string() +
+                                        ".\n\nNot written:\nKICK: could not be loaded (Error while trying to read the CD.)\n");
 
   fail(a.absoluteStart + a.volumes[1].dirBlock);  // BASS's directory
   SelectVolume("BASS");
   EXPECT_EQ(items().topLevelItemCount(), 0);
-  EXPECT_EQ(prompt_.texts().size(), 3u);
+  EXPECT_EQ(prompt_.texts().size(), 4u);
+}
+
+// What a screen reader announces: every control of the window and of Preferences has
+// a name and a description.
+TEST_F(MainFrameTest, EveryControlHasAnAccessibleNameAndDescription) {
+  frame_.OnRefresh();
+  EXPECT_EQ(apptest::ControlsWithoutAccessibleText(frame_), QStringList{});
+  CPreferencesDlg preferences(frame_.settings(), nullptr, &frame_);
+  EXPECT_EQ(apptest::ControlsWithoutAccessibleText(preferences), QStringList{});
+}
+
+// The keys are the menus' own: shown beside the command, and working from the window.
+TEST_F(MainFrameTest, ShortcutsAreShownInTheMenusAndWork) {
+  const std::pair<unsigned, const char*> keys[] = {{ID_SAMPLE_PLAY, "Return"},     {ID_SAMPLE_STOP, "Esc"},
+                                                   {ID_SAMPLE_PLAY_OR_STOP, "Space"}, {ID_FILE_MOUNT_IMAGE, "Ctrl+O"},
+                                                   {ID_FILE_EXPORT, "Ctrl+E"},    {ID_APP_EXIT, "Ctrl+Q"},
+                                                   {ID_FILE_CLOSE_DISC, "Ctrl+W"}};
+  QList<QAction*> inMenus;
+  for (const QMenu* menu : frame_.menuBar()->findChildren<QMenu*>()) inMenus += menu->actions();
+  for (const auto& [id, key] : keys) {
+    EXPECT_EQ(frame_.action(id)->shortcut().toString(), key);
+    EXPECT_TRUE(inMenus.contains(frame_.action(id))) << key;
+  }
+  frame_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&frame_));
+  frame_.OnRefresh();
+  QTest::keyClick(&items(), Qt::Key_W, Qt::ControlModifier);
+  EXPECT_EQ(contents().topLevelItemCount(), 0);
+}
+
+// The window opens at least 900 x 560 and then as it was left, splitter included.
+TEST(WindowState, SizeAndSplitterAreKept) {
+  apptest::DeleteSettings();
+  {
+    CMainFrame frame(apptest::Engine(), apptest::BankBuilder());
+    frame.Create();
+    frame.show();
+    EXPECT_GE(frame.width(), 900);
+    EXPECT_GE(frame.height(), 560);
+    frame.resize(1000, 700);
+    frame.splitter()->setSizes({300, 700});
+  }
+  CMainFrame frame(apptest::Engine(), apptest::BankBuilder());
+  frame.Create();
+  frame.show();
+  EXPECT_EQ(frame.size(), QSize(1000, 700));
+  EXPECT_EQ(frame.splitter()->sizes().front(), 300);
+}
+
+// The filter narrows the rows by name as one types, and what it hides is not selected.
+TEST_F(MainFrameTest, TheFilterNarrowsTheRowsByName) {
+  frame_.OnRefresh();
+  SelectVolume("DRUMS");
+  SelectItems({2});
+  const auto shown = [this] {
+    QStringList names;
+    for (int i = 0; i < items().topLevelItemCount(); ++i) {
+      if (!items().topLevelItem(i)->isHidden()) names << items().topLevelItem(i)->text(0);
+    }
+    return names;
+  };
+  frame_.filterBox()->setText("ki");
+  EXPECT_EQ(shown(), (QStringList{"KICK", "KIT"}));
+  EXPECT_TRUE(items().SelectedRows().empty());
+  EXPECT_FALSE(frame_.action(ID_FILE_EXPORT)->isEnabled());
+  SelectVolume("BASS");
+  EXPECT_EQ(shown(), QStringList{});
+  frame_.filterBox()->clear();
+  EXPECT_EQ(shown(), QStringList{"SUB"});
+}
+
+// A disc image dropped while a bank is built is refused: the export goes on reading the
+// disc it started on.
+TEST_F(MainFrameTest, NoDiscIsOpenedWhileAnExportRuns) {
+  apptest::BankBuilder().LoadEngine();
+  frame_.OnRefresh();
+  SelectVolume("DRUMS");
+  SelectItems({1});
+  ChooseFolder(testsupport::FreshFolder("busy-export"));
+  QString refusal;
+  DialogWatch progress("ExportProgressDialog", [&] {
+    frame_.MountImage(QString::fromStdString(image_.string()));
+    refusal = frame_.statusText();
+  });
+  frame_.ExportSelection();
+  EXPECT_EQ(refusal, "A disc image cannot be opened while an export is running.");
+  EXPECT_TRUE(prompt_.messages().empty());
+  EXPECT_TRUE(aspi::ReadDriveTable().drives.empty());
+  EXPECT_FALSE(frame_.exporting());
+}
+
+// A drag carries the files an export writes, made in a folder of its own.
+TEST_F(MainFrameTest, ADragCarriesTheSelectionAsFiles) {
+  apptest::BankBuilder().LoadEngine();
+  frame_.OnRefresh();
+  SelectVolume("DRUMS");
+  SelectItems({0, 1});
+  const std::unique_ptr<QMimeData> data = frame_.MakeDragData();
+  ASSERT_NE(data, nullptr);
+  EXPECT_TRUE(data->hasFormat("text/uri-list"));
+  QStringList names;
+  for (const QUrl& url : data->urls()) {
+    ASSERT_TRUE(url.isLocalFile());
+    EXPECT_GT(fs::file_size(url.toLocalFile().toStdString()), 44u);
+    names << url.fileName();
+  }
+  EXPECT_EQ(names, (QStringList{"kick.wav", "kit.sf2"}));
+  const std::unique_ptr<QMimeData> again = frame_.MakeDragData();
+  ASSERT_NE(again, nullptr);
+  EXPECT_NE(again->urls().front(), data->urls().front());
 }
 
 // After a failed drive discovery there is no volume reader: Refresh says so, the other
 // commands do nothing.
 TEST(NoDisc, RefreshSaysSoAndNothingElseHappens) {
   testsupport::ScriptedPrompt prompt;
-  CMainFrame frame;
+  CMainFrame frame(apptest::Engine(), apptest::BankBuilder());
   frame.Create();
   frame.OnRefresh();
   frame.FillContents();
-  frame.GetItemView()->ListVolume(0, 0);
+  frame.ListVolume(0, 0);
   frame.OnPlay();
   frame.ExportSelection();
   EXPECT_EQ(prompt.texts(), (std::vector<std::string>{"Could not read CD."}));
@@ -279,7 +408,7 @@ TEST(StartUp, TheWindowsVersionDecides) {
     testsupport::SetMachineDword(platform::kVersionKey, "MajorVersion", c.major);
     testsupport::SetMachineDword(platform::kVersionKey, "MinorVersion", c.minor);
     testsupport::ScriptedPrompt prompt;
-    CMainFrame frame;
+    CMainFrame frame(apptest::Engine(), apptest::BankBuilder());
     frame.Create();
     EXPECT_EQ(frame.InitDevices(), c.runs) << c.platformId << "." << c.major;
     EXPECT_EQ(prompt.texts(), c.runs ? std::vector<std::string>{}

@@ -87,7 +87,8 @@ TEST_P(PreferencesTest, ShowsTheSettingsAndStoresOnlyOnOk) {
   testsupport::SetMachineDword(kSettingsKey, "doubleclick_plays_loop", 5);
   const apptest::FixedDrivers drivers = apptest::TwoDevices();
   testsupport::ScriptedPrompt prompt;
-  CPreferencesDlg dialog(&drivers, nullptr);
+  CarvoxSettings settings = LoadSettings(drivers.Drivers());
+  CPreferencesDlg dialog(settings, &drivers, nullptr);
   QStringList offered;
   QString doubleclick;
   apptest::WhenModal([&](QWidget*) {
@@ -101,7 +102,7 @@ TEST_P(PreferencesTest, ShowsTheSettingsAndStoresOnlyOnOk) {
   dialog.DoModal();
   EXPECT_EQ(offered, (QStringList{"Speakers (HD Audio)", "USB Headset"}));
   EXPECT_EQ(doubleclick, "looped");
-  EXPECT_EQ(dialog.m_dsoundDriver, c.storedDriver);
+  EXPECT_EQ(settings.m_dsoundDriver, c.storedDriver);
   EXPECT_EQ(ReadStored("DSound_driver").text, c.storedDriver);
   EXPECT_EQ(ReadStored("doubleclick_plays_loop").number, c.ok ? 1u : 5u);
   EXPECT_EQ(ReadStored("normalize_Export").number, c.ok && c.toggleNormalize ? 1u : 0u);
@@ -128,7 +129,8 @@ TEST_F(SettingsTest, TheStoredDriverIsFoundByPrefixAndKeptWhenGone) {
     SetMachineString(kSettingsKey, "DSound_driver", stored);
     const apptest::FixedDrivers drivers = apptest::TwoDevices();
     testsupport::ScriptedPrompt prompt;
-    CPreferencesDlg dialog(&drivers, nullptr);
+    CarvoxSettings settings = LoadSettings(drivers.Drivers());
+    CPreferencesDlg dialog(settings, &drivers, nullptr);
     int shown = -2;
     apptest::WhenModal([&](QWidget*) {
       shown = dialog.driverCombo()->currentIndex();

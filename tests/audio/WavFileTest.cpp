@@ -1,6 +1,13 @@
 #include "audio/WavFile.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
 
 #include "tests/audio/AudioTestSupport.h"
 #include "tests/support/FileSizeLimit.h"
@@ -14,6 +21,15 @@ using testsupport::FileSizeLimit;
 namespace {
 
 constexpr char kWriteError[] = "Could not write WAV file";
+
+std::string ReadFileBytes(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+void WriteFileBytes(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
 
 class WavFileTest : public testing::Test {
  protected:
@@ -202,4 +218,35 @@ TEST_F(WavFileTest, AFullDiskAtAnyPointIsReportedAndLeavesNoFile) {
     ASSERT_TRUE(WriteWavFile(sample, path_, false));
   }
   EXPECT_EQ(fs::file_size(path_), fullSize);
+}
+
+// The words copied file to file, in runs of odd lengths at odd offsets, give the bytes
+// the words written from memory give. A copy that cannot be made (a run past its
+// file's end, a disk full inside the words) leaves no file and shows nothing: the
+// caller writes from memory instead, and that write reports.
+TEST_F(WavFileTest, CopiedWordsGiveTheFileWrittenFromMemory) {
+  AkaiSample sample = MakeSample(Ramp(3001), 44100, 50);
+  SetLoop(sample, 1000, 700);
+  ASSERT_TRUE(WriteWavFile(sample, path_, false));
+  const std::string written = ReadFileBytes(path_);
+  const fs::path words = folder_ / "words.raw";
+  const std::string raw = "x" + std::string(reinterpret_cast<const char*>(sample.data.get()), 2 * 3001);
+  WriteFileBytes(words, raw);
+  const int fd = open(words.c_str(), O_RDONLY | O_CLOEXEC);
+  AkaiSample header = MakeSample({}, 44100, 50);
+  header.sampleCount = 3001;
+  SetLoop(header, 1000, 700);
+  const fs::path copy = folder_ / "copy.wav";
+  ASSERT_TRUE(CopyWavFile(header, copy, {{fd, 1, 1001}, {fd, 1002, 4001}, {fd, 5003, 1000}}));
+  EXPECT_EQ(ReadFileBytes(copy), written);
+
+  EXPECT_FALSE(CopyWavFile(header, copy, {{fd, 1, 4000}, {fd, 4001, 2003}}));
+  EXPECT_FALSE(fs::exists(copy));
+  {
+    FileSizeLimit limit(3000);
+    EXPECT_FALSE(CopyWavFile(header, copy, {{fd, 1, 6002}}));
+  }
+  EXPECT_FALSE(fs::exists(copy));
+  EXPECT_TRUE(prompt_.messages().empty());
+  close(fd);
 }

@@ -1,6 +1,7 @@
 // The block reader against the recording layer: the blocks it posts, and how it waits,
 // prompts, retries and aborts.
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "tests/cdrom/RecordingFixture.h"
@@ -155,6 +156,36 @@ TEST(CDReaderOverLayer, HeldCommandIsAbortedAndRetried) {
   }
   EXPECT_EQ(prompt.messages().size(), 1u);
   UnmountDrive(letter);
+}
+
+// Against the real layer: a virtual drive whose image is cut short or missing ends the
+// read at once, without the retry prompt (trying again cannot help), and says which.
+TEST(CDReaderOverLayer, ImageFaultsOfVirtualDrivesAreNotOfferedForRetry) {
+  const struct {
+    uint32_t lba;
+    bool removeImage;
+    CDReader::ImageFault fault;
+  } cases[] = {{10, false, CDReader::ImageFault::kPastEnd}, {0, true, CDReader::ImageFault::kMissing}};
+  for (const auto& c : cases) {
+    const std::filesystem::path image = testsupport::FourSectorImage();
+    const char letter = MountImage(image, 0);
+    if (c.removeImage) std::filesystem::remove(image);
+    testsupport::ScriptedPrompt prompt;
+    {
+      CDReader reader;
+      reader.EnumerateDrives();
+      reader.SelectDevice(letter);
+      uint8_t sector[2048] = {};
+      ExpectFailure(CDReaderException::kCommandFailed, SS_ERR, [&] { reader.ReadSectors(c.lba, sector, 1); });
+      EXPECT_EQ(reader.lastImageFault(), c.fault) << c.lba;
+      if (!c.removeImage) {
+        reader.ReadSectors(3, sector, 1);
+        EXPECT_EQ(reader.lastImageFault(), CDReader::ImageFault::kNone);
+      }
+    }
+    EXPECT_TRUE(prompt.messages().empty());
+    UnmountDrive(letter);
+  }
 }
 
 }  // namespace

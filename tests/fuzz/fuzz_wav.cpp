@@ -7,7 +7,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::filesystem::path path = fuzzsupport::WriteScratch("input.wav", data, size);
-  (void)sfengine::ReadWavSample(path);
+  sfengine::SampleStore store;
+  (void)sfengine::ReadWavSample(path, store);
 
   WavFileSource source;
   source.UseFile(path);

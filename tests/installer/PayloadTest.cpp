@@ -87,7 +87,8 @@ TEST_F(PayloadTest, ComponentsAreRegisteredCountedAndUnregistered) {
   EXPECT_EQ(SharedCount(appDir + "\\good.dll"), 1u);
   EXPECT_EQ(SharedCount(appDir + "\\bad.dll"), 1u);
 
-  uninstaller::ProcessLogLine("INSTAPPFILE " + appDir + ",good.dll,COMPONENT");
+  uninstaller::ProcessLogLine("INSTAPPFILE " + appDir + ",good.dll,COMPONENT",
+                              uninstaller::InstalledPlaces::OfThisMachine());
   EXPECT_EQ(Read(appDir + "\\good.dll"), "(missing)");
   EXPECT_EQ(SharedCount(appDir + "\\good.dll"), std::nullopt);
   EXPECT_FALSE(KeyExists("Software\\Carvox\\Tests\\Component"));

@@ -118,6 +118,31 @@ TEST_F(InstallerTest, AFileInUseWaitsForTheNextStart) {
   }
 }
 
+// The staged copy cannot be moved beside the file in use. A copy waiting there from an
+// earlier run is still there for wininit.ini's lines, and no line deletes the file at the
+// start without putting another in its place.
+TEST_F(InstallerTest, AFailedMoveForTheNextStartLosesNoFile) {
+  const std::string target = "C:\\WINDOWS\\system32\\MFC42.DLL";
+  for (const bool earlierCopy : {true, false}) {
+    SetUp();
+    InstallerContext context;
+    InitContext(context);
+    context.tempDir = "C:\\staging";
+    platform::CreateDirectoryA(context.tempDir.c_str());
+    Write(target, "in use");
+    platform::MarkInUse(target);
+    if (earlierCopy) {
+      Write(target + ".precpy", "earlier");
+      ScheduleRenameAtBoot(context, target, target + ".precpy");
+    }
+    platform::MarkInUse(context.tempDir + "\\MFC42.DLL");
+    const std::string staged = WithVersion("new", 2);
+    EXPECT_EQ(PlaceSystemFile(context, staged.data(), staged.size(), "MFC42.DLL", "C:\\WINDOWS\\system32", false), 0);
+    ASSERT_TRUE(platform::ExitWindowsEx(platform::EWX_REBOOT, 0));
+    EXPECT_EQ(Read(target), earlierCopy ? "earlier" : "in use") << earlierCopy;
+  }
+}
+
 TEST_F(InstallerTest, AFileThatCannotBeWrittenIsReportedAndLeavesNothing) {
   testsupport::ScriptedPrompt prompt;
   InstallerContext context;

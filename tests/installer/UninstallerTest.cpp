@@ -32,17 +32,18 @@ TEST_F(InstallerTest, TheUninstallerReportsWhatItCouldRead) {
   platform::CreateDirectoryA("C:\\folder.log");
   const struct {
     std::string commandLine;
+    int status;
     std::string text, caption;
     unsigned type;
   } cases[] = {
-      {"C:\\missing.log", "Could not uninstall (log file not found)", "Error", 16},
-      {"", "Could not uninstall (log file not found)", "Error", 16},
-      {"  C:\\empty.log ", "Uninstall successful", "Ondrel UnInstaller", 64},
-      {"C:\\folder.log", "Could not uninstall (could not open log file)", "Error", 16},
+      {"C:\\missing.log", 1, "Could not uninstall (log file not found)", "Error", 16},
+      {"", 1, "Could not uninstall (log file not found)", "Error", 16},
+      {"  C:\\empty.log ", 0, "Uninstall successful", "Ondrel UnInstaller", 64},
+      {"C:\\folder.log", 1, "Could not uninstall (could not open log file)", "Error", 16},
   };
   for (const auto& c : cases) {
     ScriptedPrompt prompt;
-    EXPECT_EQ(uninstaller::WinMain(c.commandLine, nullptr), 0);
+    EXPECT_EQ(uninstaller::WinMain(c.commandLine, nullptr), c.status) << c.commandLine;
     ASSERT_EQ(prompt.messages().size(), 1u) << c.commandLine;
     EXPECT_EQ(prompt.messages()[0].text, c.text);
     EXPECT_EQ(prompt.messages()[0].caption, c.caption);
@@ -51,13 +52,14 @@ TEST_F(InstallerTest, TheUninstallerReportsWhatItCouldRead) {
 }
 
 TEST_F(InstallerTest, SharedFilesGoOnlyWhenUnusedAndTheUserAgrees) {
+  const uninstaller::InstalledPlaces places({"C:\\WINDOWS\\system32", "C:\\Tools"}, {});
   const std::string path = "C:\\WINDOWS\\system32\\s.dll";
   for (const int answer : {platform::IDYES, platform::IDNO}) {
     Write(path, "shared");
     installer::IncrementSharedCount(path);
     ScriptedPrompt prompt;
     prompt.Script({answer});
-    uninstaller::ProcessLogLine("INSTSYSFILE C:\\WINDOWS\\system32,s.dll");
+    uninstaller::ProcessLogLine("INSTSYSFILE C:\\WINDOWS\\system32,s.dll", places);
     EXPECT_EQ(prompt.texts(), std::vector<std::string>{
                                   "<s.dll>\n\nThis file seems to be no longer in use.\nDo you want to remove it?"});
     EXPECT_EQ(prompt.messages()[0].type, 36u);
@@ -69,11 +71,81 @@ TEST_F(InstallerTest, SharedFilesGoOnlyWhenUnusedAndTheUserAgrees) {
   for (const char* line : {"NEWDIR C:\\Tools\\Empty", "NEWDIR C:\\Tools\\Mine", "NEWDIR C:\\Tools",
                            "NEWKEY HKEY_LOCAL_MACHINE ,Software", "REGFILE C:\\Tools\\Mine,user.txt",
                            "INSTAPPFILE C:\\Tools\\Mine\\user.txt", "INSTAPPFILE C:\\Tools\\Mine\\user.txt,"}) {
-    uninstaller::ProcessLogLine(line);
+    uninstaller::ProcessLogLine(line, places);
   }
   EXPECT_FALSE(fs::exists(platform::ToHostPath("C:\\Tools\\Empty")));
   EXPECT_EQ(Read("C:\\Tools\\Mine\\user.txt"), "the user's");
   EXPECT_TRUE(KeyExists("Software"));
+}
+
+TEST_F(InstallerTest, LinesReachOnlyWhatTheInstallationCouldHaveCreated) {
+  const uninstaller::InstalledPlaces places({"C:\\Program Files\\Korvell\\Carvox", "C:\\WINDOWS\\system32"},
+                                            {"Software\\Korvell\\Carvox"});
+  const std::pair<std::string, bool> cases[] = {
+      {"INSTAPPFILE C:\\Program Files\\Korvell\\Carvox,Carvox.exe", true},
+      {"INSTAPPFILE c:\\program files\\korvell\\CARVOX,Carvox.exe,COMPONENT", true},
+      {"INSTAPPFILE C:\\Program Files\\Korvell\\Carvox,..\\..\\..\\WINDOWS\\win.ini", false},
+      {"INSTAPPFILE C:\\Program Files\\Korvell\\Carvox,sub/../../../x", false},
+      {"INSTAPPFILE C:\\Program Files\\Korvell\\Carvox,..", false},
+      {"INSTAPPFILE C:\\Program Files\\Korvell\\Carvox", false},
+      {"INSTAPPFILE C:\\Program Files\\Korvell,Carvox.exe", false},
+      {"INSTAPPFILE C:\\Program Files\\Korvell\\Carvox\\help,Carvox.hlp", false},
+      {"INSTSYSFILE C:\\WINDOWS\\system32,MFC42.DLL", true},
+      {"INSTSYSFILE C:\\WINDOWS,win.ini", false},
+      {"INSTAPPFILE Z:\\home\\someone\\docs,thesis.txt", false},
+      {"NEWDIR C:\\Program Files\\Korvell\\Carvox", true},
+      {"NEWDIR C:\\Program Files\\Korvell\\Carvox\\help\\de", true},
+      {"NEWDIR C:\\Program Files\\Korvell", true},
+      {"NEWDIR C:\\Program Files\\Korvel", false},
+      {"NEWDIR C:\\Program Files\\Korvell\\Carvox\\..", false},
+      {"NEWDIR C:\\Program Files\\Korvell\\Carvox\\a/../../..", false},
+      {"NEWDIR C:\\", false},
+      {"NEWDIR Z:\\tmp\\empty", false},
+      {"NEWKEY HKEY_LOCAL_MACHINE,Software\\Korvell\\Carvox", true},
+      {"NEWKEY HKEY_LOCAL_MACHINE,Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", false},
+      {"NEWKEY HKEY_LOCAL_MACHINE,Software\\Korvell", false},
+      {"NEWKEY HKEY_CURRENT_USER,Software\\Korvell\\Carvox", false},
+      {"REGFILE C:\\WINDOWS,win.ini", true},
+  };
+  for (const auto& [line, carriedOut] : cases) EXPECT_EQ(uninstaller::ProcessLogLine(line, places), carriedOut) << line;
+}
+
+// A log in the user's folder was changed: its valid lines still run, the others are
+// left alone and named once.
+TEST_F(InstallerTest, AHostileLogHarmsNothingOutsideTheInstallation) {
+  const std::string appDir = "C:\\Program Files\\Korvell\\Carvox";
+  const fs::path host = testsupport::FreshFolder("host");
+  std::ofstream(host / "thesis.txt") << "the user's";
+  fs::create_directory(host / "empty");
+  Write("C:\\WINDOWS\\win.ini", "[windows]");
+  Write(appDir + "\\Carvox.exe", "program");
+  installer::IncrementSharedCount("C:\\elsewhere\\other.dll");
+  installer::InstallerContext context;
+  context.appDir = appDir;
+  context.mainProgramName = installer::kMainProgramName;
+  installer::WriteAppPathsEntry(context);
+  const std::vector<std::string> hostile = {
+      "INSTAPPFILE " + platform::ToWindowsPath(host) + ",thesis.txt",
+      "INSTAPPFILE " + appDir + ",..\\..\\..\\WINDOWS\\win.ini",
+      "NEWDIR " + platform::ToWindowsPath(host / "empty"),
+      "NEWKEY HKEY_LOCAL_MACHINE," + std::string(installer::kSharedDllsKey),
+  };
+  std::string log = "INSTAPPFILE " + appDir + ",_install.log\n";
+  for (const std::string& line : hostile) log += line + "\nINSTAPPFILE " + appDir + ",Carvox.exe\n";
+  log += "NEWDIR " + appDir + "\nNEWDIR C:\\Program Files\\Korvell\nNEWKEY HKEY_LOCAL_MACHINE," +
+         installer::AppPathsKey(installer::kMainProgramName) + "\n";
+  Write(appDir + "\\_install.log", log);
+
+  ScriptedPrompt prompt;
+  EXPECT_EQ(uninstaller::WinMain(appDir + "\\_install.log", nullptr), 1);
+  ASSERT_EQ(prompt.messages().size(), 1u);
+  for (const std::string& line : hostile) EXPECT_NE(prompt.texts()[0].find("\n" + line), std::string::npos) << line;
+  EXPECT_TRUE(fs::exists(host / "thesis.txt"));
+  EXPECT_TRUE(fs::is_directory(host / "empty"));
+  EXPECT_EQ(Read("C:\\WINDOWS\\win.ini"), "[windows]");
+  EXPECT_EQ(SharedCount("C:\\elsewhere\\other.dll"), 1u);
+  EXPECT_FALSE(fs::exists(platform::ToHostPath("C:\\Program Files\\Korvell")));
+  EXPECT_FALSE(KeyExists(installer::AppPathsKey(installer::kMainProgramName)));
 }
 
 TEST(MachineTool, SplitsRegisteredCommandsAfterTheFirstProgramName) {
@@ -99,6 +171,24 @@ int RunProgram(const std::string& commandLine, std::string& output) {
   std::ifstream in(out);
   output.assign(std::istreambuf_iterator<char>(in), {});
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The exit statuses tell failures: a setup that could not place its files or write its
+// log registers no uninstallation, and an uninstallation without its log fails.
+TEST_F(InstallerTest, FailuresEndWithAnErrorStatus) {
+  Write("C:\\blocker", "a file where a folder should be");
+  std::string output;
+  EXPECT_EQ(RunProgram(std::string(SETUP_PROGRAM) + " --unattended --dir 'C:\\blocker\\sub'", output), 1) << output;
+  EXPECT_NE(output.find("Could not write File."), std::string::npos) << output;
+  EXPECT_FALSE(KeyExists(installer::UninstallEntryKey(installer::kProductName)));
+
+  installer::InstallerContext context;
+  context.productName = installer::kProductName;
+  context.windowsDir = platform::kWindowsFolder;
+  context.appDir = "C:\\blocker\\sub";
+  installer::WriteUninstallEntry(context);
+  EXPECT_EQ(RunProgram(std::string(MACHINE_PROGRAM) + " uninstall Carvox", output), 1) << output;
+  EXPECT_NE(output.find("Could not uninstall (log file not found)"), std::string::npos) << output;
 }
 
 TEST_F(InstallerTest, InstallThenUninstallLeavesTheMachineAsBefore) {

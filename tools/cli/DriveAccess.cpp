@@ -44,6 +44,9 @@ std::unique_ptr<CDReader> OpenDrive(char letter) {
   try {
     reader->ReadTOC();
   } catch (...) {
+    if (reader->lastImageFault() == CDReader::ImageFault::kMissing) {
+      throw CommandError("cannot read the disc: the disc image of drive " + std::string(1, letter) + ": is missing");
+    }
     throw CommandError("cannot read the disc: " + FailureReason(std::current_exception(), kUnknownLength));
   }
   return reader;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "akai/VolumeItems.h"
 #include "audio/PlaybackEngine.h"
 #include "tools/cli/DiscAccess.h"
 #include "tools/cli/DiscListing.h"
@@ -107,7 +108,7 @@ int Play(const PlayOptions& options, const VolumeChoice& choice, std::ostream& o
   {
     InterruptCatcher catcher;
     if (options.loop) {
-      const PlayLoop loop = FindPlayLoop(sample);
+      const PlayLoop loop = LoopForPlay(sample);
       engine.PlayLooped(sample.data.get(), sample.sampleCount, format, loop.start, loop.length);
     } else {
       engine.PlayOnce(sample.data.get(), sample.sampleCount, format);

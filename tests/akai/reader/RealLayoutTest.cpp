@@ -2,17 +2,23 @@
 // deleted volumes and free directory entries, two-block S3000 directories, CD labels;
 // and FATs that cannot be trusted, where the reader falls back to its plain layout.
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "tests/akai/reader/ReaderTestSupport.h"
 #include "tools/akaiimage/AkaiHeaderWriter.h"
+#include "tools/akaiimage/RawSectorImage.h"
 
 namespace {
 
+namespace fs = std::filesystem;
 using akaiimage::DiscDescription;
 using akaiimage::FileEntry;
 using akaiimage::PartitionEntry;
@@ -65,6 +71,65 @@ TEST(RealLayout, FragmentedSamplesFollowTheirChainInCoalescedRequests) {
     ExpectWordsCountUp(disc.reader, "LONG", -7000);
     EXPECT_EQ(disc.counting.Counts(), c.requestSizes);
     ExpectWordsCountUp(disc.reader, "SHORT", 5);
+  }
+}
+
+// The words the runs point at, read straight from their files.
+std::vector<int16_t> WordsIn(const std::vector<FileRun>& runs) {
+  std::vector<int16_t> words;
+  for (const FileRun& run : runs) {
+    std::vector<int16_t> part(run.bytes / 2);
+    EXPECT_EQ(pread(run.fd, part.data(), run.bytes, static_cast<off_t>(run.offset)), static_cast<ssize_t>(run.bytes));
+    words.insert(words.end(), part.begin(), part.end());
+  }
+  return words;
+}
+
+// Where LocateSampleWords says the words lie, LoadSample finds them: across fragments,
+// up to an image that ends with the sample's last block. An image cut inside that
+// block, or one of raw sectors, hands out no runs (the load then decides).
+TEST(RealLayout, LocatedWordsAreTheWordsLoaded) {
+  struct Case {
+    const char* what;
+    uint32_t fragments;
+    std::optional<int> keptAfterLastBlock;  // bytes of the image kept past it
+    bool raw;
+    bool located;
+  };
+  const Case cases[] = {
+      {"in one piece", 1, std::nullopt, false, true},  {"in 2 pieces", 2, std::nullopt, false, true},
+      {"in 13 pieces", 13, std::nullopt, false, true}, {"at the image's end", 1, 0, false, true},
+      {"cut in its last block", 1, -100, false, false}, {"in raw sectors", 2, std::nullopt, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FileEntry file = SampleOf("LONG", kLongSample, -7000);
+    file.fragments = c.fragments;
+    fs::path image =
+        testsupport::BuildImage(RealDisc({VolumeEntry{.name = "V", .files = {SampleOf("SHORT", 100, 5), file}}}));
+    if (c.keptAfterLastBlock) {
+      ImageFileSource source(image);
+      AkaiVolumeReader reader(source);
+      reader.ReadFiles(0, 0);
+      const AkaiFile& entry = *reader.files().At(1);
+      const uint64_t end = (uint64_t{reader.partitions().At(0)->startBlock} + entry.startBlock +
+                            AkaiVolumeReader::BlocksOf(entry.length)) * AkaiVolumeReader::kBlockSize;
+      fs::resize_file(image, end + *c.keptAfterLastBlock);
+    }
+    if (c.raw) {
+      akaiimage::WriteRawSectorImage(image, image.parent_path() / "raw.bin", akaiimage::RawSectorMode::Mode1);
+      image = image.parent_path() / "raw.bin";
+    }
+    ImageFileSource source(image);
+    AkaiVolumeReader reader(source);
+    const std::optional<std::vector<FileRun>> runs = reader.LocateSampleWords(0, 0, "LONG");
+    ASSERT_EQ(runs.has_value(), c.located);
+    if (!c.located) continue;
+    EXPECT_GE(runs->size(), c.fragments > 1 ? 2u : 1u);
+    const std::vector<int16_t> located = WordsIn(*runs);
+    reader.LoadSample(0, 0, "LONG", true);
+    const AkaiSample& loaded = reader.sample();
+    EXPECT_EQ(located, std::vector<int16_t>(loaded.data.get(), loaded.data.get() + loaded.sampleCount));
   }
 }
 

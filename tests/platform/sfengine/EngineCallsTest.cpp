@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string>
 
 #include "platform/sfengine/EditEngine.h"
 #include "platform/sfengine/SoundFontWriter.h"
@@ -165,6 +167,20 @@ TEST(SfEngineImport, MissingNonWavAndUnsupportedFilesAreRefused) {
     EXPECT_EQ(Import(bank.bank, wav, "BAD", &sample), sfengine::kBadWavFile);
   }
   EXPECT_EQ(sample, 0u);
+}
+
+// The words go to a spill file in the temporary folder: where none can be made the
+// import is refused, and the bank takes the next import once it can.
+TEST(SfEngineImport, WordsThatCannotBeStoredAreRefused) {
+  ASSERT_NE(getenv("TMPDIR"), nullptr);  // the test main points it at the sandbox
+  const std::string temporary = getenv("TMPDIR");
+  SFHandle bank = 0, sample = 0;
+  ASSERT_EQ(Engine().CreateBank(&bank), 0);
+  setenv("TMPDIR", (testsupport::FreshFolder("import") / "missing").c_str(), 1);
+  EXPECT_EQ(Import(bank, TestWav(Ramp(100)), "NOWHERE", &sample), sfengine::kBadWavFile);
+  setenv("TMPDIR", temporary.c_str(), 1);
+  EXPECT_EQ(Import(bank, TestWav(Ramp(100)), "STORED", &sample), 0);
+  Engine().ReleaseBank(bank);
 }
 
 TEST(SfEngineSave, IntoMissingFolderFailsAndLeavesNothing) {
