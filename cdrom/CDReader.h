@@ -56,8 +56,10 @@ class CDReader : public SectorSource {
   // Rebuilds the drive list from every host adapter; an INQUIRY that finally fails
   // ends the scan with CDReaderException, keeping the drives found before.
   void EnumerateDrives();
-  // The letter the registry gives the device, or 0.
-  char FindDriveLetter(const char* vendor, const char* product, const char* revision, int target, int lun);
+  // The letter the registry gives the device, or 0. A mounted-device text that names an
+  // address of the layer's must name this device's (drives may share their strings).
+  char FindDriveLetter(const char* vendor, const char* product, const char* revision, int adapter, int target,
+                       int lun);
   // Selects the first drive whose letter matches, case ignored; no match keeps the
   // device selected before.
   void SelectDevice(char letter);

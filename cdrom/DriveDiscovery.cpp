@@ -57,7 +57,15 @@ class OpenKey {
   HKEY key_ = nullptr;
 };
 
-char SearchMountedDevices(const char* vendor, const char* product, const char* revision) {
+// Drives with the same inquiry strings differ by address: a device text that the layer
+// published ends in an instance name, which must then be this drive's.
+bool AddressMatches(const std::string& device, int adapter, int target, int lun) {
+  const size_t instance = device.rfind(std::string("#") + kInstancePrefix);
+  return instance == std::string::npos || device.substr(instance + 1) == InstanceName(adapter, target, lun);
+}
+
+char SearchMountedDevices(const char* vendor, const char* product, const char* revision, int adapter, int target,
+                          int lun) {
   const OpenKey key(HKEY_LOCAL_MACHINE, "SYSTEM\\MountedDevices");
   if (key.get() == nullptr) return 0;
   const std::string s1 = "Ven_" + Underscored(vendor, true) + "&Prod_" + Underscored(product, true) + "&Rev_" +
@@ -80,7 +88,8 @@ char SearchMountedDevices(const char* vendor, const char* product, const char* r
       continue;
     }
     const std::string device = AnsiOfUtf16(data, dataSize);
-    if (device.find(s1) != std::string::npos || device.find(s2) != std::string::npos) return letter;
+    const bool named = device.find(s1) != std::string::npos || device.find(s2) != std::string::npos;
+    if (named && AddressMatches(device, adapter, target, lun)) return letter;
   }
 }
 
@@ -140,11 +149,14 @@ char SearchScsiEnum(const char* vendor, const char* product, const char* revisio
 
 }  // namespace
 
-char CDReader::FindDriveLetter(const char* vendor, const char* product, const char* revision, int target, int lun) {
+char CDReader::FindDriveLetter(const char* vendor, const char* product, const char* revision, int adapter, int target,
+                               int lun) {
   OSVERSIONINFOA version{};
   version.dwOSVersionInfoSize = sizeof version;
   GetVersionExA(&version);
-  if (version.dwPlatformId == VER_PLATFORM_WIN32_NT) return SearchMountedDevices(vendor, product, revision);
+  if (version.dwPlatformId == VER_PLATFORM_WIN32_NT) {
+    return SearchMountedDevices(vendor, product, revision, adapter, target, lun);
+  }
   return SearchScsiEnum(vendor, product, revision, target, lun);
 }
 
@@ -170,7 +182,7 @@ void CDReader::EnumerateDrives() {
         drive->target = t;
         drive->lun = l;
         const char letter =
-            FindDriveLetter(drive->vendor.c_str(), drive->product.c_str(), drive->revision.c_str(), t, l);
+            FindDriveLetter(drive->vendor.c_str(), drive->product.c_str(), drive->revision.c_str(), a, t, l);
         drive->driveLetter = letter != 0 ? letter : '?';
         drives_.Append(drive.release());
       }

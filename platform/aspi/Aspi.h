@@ -3,6 +3,8 @@
 // statuses and the two entry points of the layer loaded as "WNASPI32.DLL". Our own
 // definitions of the published layout (byte fields, natural alignment).
 
+#include <string>
+
 #include "platform/machine/WinTypes.h"
 #include "platform/sync/Sync.h"
 
@@ -101,5 +103,12 @@ using SendASPI32CommandFn = DWORD (*)(void* srb);
 inline constexpr const char* kLayerName = "WNASPI32.DLL";
 inline constexpr const char* kSupportInfoExport = "GetASPI32SupportInfo";
 inline constexpr const char* kSendCommandExport = "SendASPI32Command";
+
+// How the layer names a device's instance where it publishes the device's letter (the
+// end of its mounted-device text, its key below Enum\SCSI): "ASPI&HA_1&TGT_0&LUN_0".
+inline constexpr const char* kInstancePrefix = "ASPI&HA_";
+inline std::string InstanceName(int adapter, int target, int lun) {
+  return kInstancePrefix + std::to_string(adapter) + "&TGT_" + std::to_string(target) + "&LUN_" + std::to_string(lun);
+}
 
 }  // namespace aspi

@@ -2,12 +2,11 @@
 
 #include <algorithm>
 
-#include "platform/aspi/HostAdapter.h"
 #include "platform/registry/Registry.h"
 
 namespace aspi {
 
-Layer::Layer() = default;
+Layer::Layer(std::span<const AdapterEntry> adapters) : adapterTable_(adapters) {}
 
 Layer::~Layer() {
   {
@@ -26,7 +25,7 @@ DWORD Layer::SupportInfo() {
     table.problems.push_back(std::string("the drive table cannot be read: ") + error.what());
   }
   std::vector<std::shared_ptr<HostAdapter>> adapters;
-  for (const AdapterEntry& entry : HostAdapters()) adapters.push_back(entry.create(table));
+  for (const AdapterEntry& entry : adapterTable_) adapters.push_back(entry.create(table));
   std::lock_guard lock(mutex_);
   adapters_ = std::move(adapters);
   Publish(table);

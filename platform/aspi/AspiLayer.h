@@ -7,19 +7,20 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "platform/aspi/Aspi.h"
 #include "platform/aspi/DriveTable.h"
+#include "platform/aspi/HostAdapter.h"
 
 namespace aspi {
 
-class HostAdapter;
-
 class Layer {
  public:
-  Layer();
+  // `adapters`: the host adapters in id order (tests give their own).
+  explicit Layer(std::span<const AdapterEntry> adapters = HostAdapters());
   // Joins the worker; commands still queued or held are never completed.
   ~Layer();
   Layer(const Layer&) = delete;
@@ -57,6 +58,7 @@ class Layer {
   void Finish(SRB_ExecSCSICmd& srb, BYTE status);
   void Publish(const DriveTable& table);
 
+  const std::span<const AdapterEntry> adapterTable_;
   mutable std::mutex mutex_;
   std::condition_variable queued_;
   std::condition_variable finished_;

@@ -24,10 +24,10 @@ std::string NameForm(const std::string& text) {
 }
 
 // Marks the values and keys this layer wrote, per host adapter.
-std::string AdapterTag(BYTE adapter) { return "ASPI&HA_" + std::to_string(adapter) + "&"; }
+std::string AdapterTag(BYTE adapter) { return kInstancePrefix + std::to_string(adapter) + "&"; }
 
 std::string InstanceName(const PublishedDrive& drive) {
-  return AdapterTag(drive.adapter) + "TGT_" + std::to_string(drive.target) + "&LUN_" + std::to_string(drive.lun);
+  return aspi::InstanceName(drive.adapter, drive.target, drive.lun);
 }
 
 std::string DeviceText(const PublishedDrive& drive) {

@@ -58,6 +58,11 @@ BYTE SgOutcome(int ioctlResult, const sg_io_hdr_t& io, const BYTE* sense, SRB_Ex
     srb.SRB_TargStat = io.status;
     return SS_ERR;
   }
+  // INQUIRY and READ TOC may answer with less than they were allowed; a read may not.
+  if (srb.CDBByte[0] == SCSI_READ10 && io.resid > 0) {
+    srb.SRB_HaStat = HASTAT_DO_DU;
+    return SS_ERR;
+  }
   return SS_COMP;
 }
 

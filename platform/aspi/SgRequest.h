@@ -16,6 +16,7 @@ inline constexpr unsigned kSgTimeoutMs = 60000;
 inline constexpr BYTE HASTAT_OK = 0x00;
 inline constexpr BYTE HASTAT_COMMAND_TIMEOUT = 0x0B;
 inline constexpr BYTE HASTAT_SEL_TO = 0x11;
+inline constexpr BYTE HASTAT_DO_DU = 0x12;  // data overrun or underrun
 
 using SgIoctl = int (*)(int fd, sg_io_hdr_t* request);
 
@@ -25,7 +26,8 @@ bool SgAllows(const SRB_ExecSCSICmd& srb);
 // `sense` (SENSE_LEN + 4 bytes).
 void BuildSgRequest(SRB_ExecSCSICmd& srb, sg_io_hdr_t& io, BYTE* sense);
 // The final status of a request that `ioctlResult` and `io` describe; sets SRB_HaStat,
-// SRB_TargStat and the sense area.
+// SRB_TargStat and the sense area. A READ(10) that moved fewer bytes than asked fails
+// (HASTAT_DO_DU): the rest of the buffer holds old bytes, not the disc's.
 BYTE SgOutcome(int ioctlResult, const sg_io_hdr_t& io, const BYTE* sense, SRB_ExecSCSICmd& srb);
 // Runs the block on the open node `fd` through `ioctl`; refuses other commands with
 // ILLEGAL REQUEST sense.

@@ -20,11 +20,11 @@ struct Choice {
   SoundFileTarget file;
 };
 
-Choice Parse(std::string_view output, uint64_t frameLimit) {
+Choice Parse(std::string_view output) {
   if (output.empty()) return {true, {}, {}};
   if (output == "silent") return {true, {"silent"}, {}};
   if (output.starts_with(kFilePrefix) && output.size() > kFilePrefix.size()) {
-    return {true, {"file", "silent"}, {std::string(output.substr(kFilePrefix.size())), frameLimit}};
+    return {true, {"file", "silent"}, {std::string(output.substr(kFilePrefix.size()))}};
   }
   return {};
 }
@@ -35,6 +35,7 @@ struct Outputs {
   Choice choice;
   std::vector<SoundBackend> installed;
   std::optional<std::string> failure;
+  int openFiles = 0;
 };
 
 Outputs& TheOutputs() {
@@ -44,11 +45,11 @@ Outputs& TheOutputs() {
 
 // With the outputs' lock held: CARVOX_SOUND decides until SelectSoundOutput does (an
 // unknown value leaves every output in).
-const Choice& CurrentChoice(Outputs& outputs) {
+Choice& CurrentChoice(Outputs& outputs) {
   if (!outputs.chosen) {
     const char* variable = std::getenv("CARVOX_SOUND");
-    outputs.choice = Parse(variable != nullptr ? variable : "", 0);
-    if (!outputs.choice.valid) outputs.choice = Parse("", 0);
+    outputs.choice = Parse(variable != nullptr ? variable : "");
+    if (!outputs.choice.valid) outputs.choice = Parse("");
     outputs.chosen = true;
   }
   return outputs.choice;
@@ -77,8 +78,8 @@ bool Compiled(std::string_view name) {
 
 }  // namespace
 
-bool SelectSoundOutput(std::string_view output, uint64_t fileFrameLimit) {
-  Choice choice = Parse(output, fileFrameLimit);
+bool SelectSoundOutput(std::string_view output) {
+  Choice choice = Parse(output);
   if (!choice.valid || !std::all_of(choice.backends.begin(), choice.backends.end(), Compiled)) return false;
   Outputs& outputs = TheOutputs();
   std::lock_guard lock(outputs.mutex);
@@ -91,6 +92,25 @@ void ForgetSoundOutputChoice() {
   Outputs& outputs = TheOutputs();
   std::lock_guard lock(outputs.mutex);
   outputs.chosen = false;
+}
+
+void LimitSoundFile(uint64_t frames) {
+  Outputs& outputs = TheOutputs();
+  std::lock_guard lock(outputs.mutex);
+  Choice& choice = CurrentChoice(outputs);
+  if (!choice.file.path.empty()) choice.file.frameLimit = frames;
+}
+
+bool SoundFileOpen() {
+  Outputs& outputs = TheOutputs();
+  std::lock_guard lock(outputs.mutex);
+  return outputs.openFiles > 0;
+}
+
+void CountSoundFileDevices(int change) {
+  Outputs& outputs = TheOutputs();
+  std::lock_guard lock(outputs.mutex);
+  outputs.openFiles += change;
 }
 
 SoundFileTarget ChosenSoundFile() {

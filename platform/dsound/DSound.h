@@ -156,11 +156,18 @@ inline constexpr const char* kSilentOutputDescription = "Silent output";
 
 // Chooses the outputs for the rest of the process, as CARVOX_SOUND would: "" (every
 // output: sound cards, then silent), "silent", or "file:PATH" (a WAV file of the mix).
-// With a file, `fileFrameLimit` > 0 stops every playing buffer once that many frames
-// are written. False, and nothing changed, for any other text.
-bool SelectSoundOutput(std::string_view output, uint64_t fileFrameLimit = 0);
-// Goes back to what CARVOX_SOUND chooses.
+// False, and nothing changed, for any other text.
+bool SelectSoundOutput(std::string_view output);
+// Goes back to what CARVOX_SOUND chooses (and drops the file's frame limit).
 void ForgetSoundOutputChoice();
+// The WAV file of the outputs chosen now (CARVOX_SOUND's or SelectSoundOutput's), when
+// there is one, holds exactly `frames` mix frames: every playing buffer stops once
+// they are written, and they are written as fast as the disk takes them. Without a
+// limit (0, the default) the file is written at the pace a sound card would play, so
+// play that only a user ends cannot run away.
+void LimitSoundFile(uint64_t frames);
+// Whether a device writing a WAV file is open now.
+bool SoundFileOpen();
 
 // Why the sound output failed while playing (a WAV file that could not be written),
 // once; nullopt when it did not.

@@ -1,13 +1,15 @@
 // Sound cards through PortAudio. Every output device is a driver whose GUID is made
-// from its host API and name (the same across runs); the primary driver is the default
-// output. A device's stream opens only when something plays, so opening the device
-// never fails because another program holds the card. Probing prints nothing (the
-// host APIs' diagnostics are kept from stderr) and never starts a JACK server.
+// from its host API and name (the same across runs); the primary driver and the first
+// device listed are the default output. A device's stream opens only when something
+// plays, so opening the device never fails because another program holds the card.
+// Probing prints nothing (the host APIs' diagnostics are kept from stderr) and never
+// starts a JACK server.
 
 #include <fcntl.h>
 #include <portaudio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -79,6 +81,11 @@ std::vector<OutputDevice> OutputDevices() {
     const std::string apiName = api != nullptr ? api->name : "?";
     devices.push_back({i, std::string(info->name) + " (" + apiName + ")", GuidFromName(apiName + "/" + info->name)});
   }
+  // The default output comes first: callers that fall back to the first device (the
+  // settings, OpenDevice) then take it, not whichever card the host lists first.
+  const PaDeviceIndex fallback = Pa_GetDefaultOutputDevice();
+  std::stable_partition(devices.begin(), devices.end(),
+                        [fallback](const OutputDevice& device) { return device.index == fallback; });
   return devices;
 }
 

@@ -43,6 +43,9 @@ struct SoundFileTarget {
   uint64_t frameLimit = 0;
 };
 SoundFileTarget ChosenSoundFile();
+// Counts the WAV file devices open (+1 when one opens, -1 when it closes), for
+// SoundFileOpen.
+void CountSoundFileDevices(int change);
 // Records why the output failed while playing, for TakeSoundOutputFailure.
 void ReportSoundOutputFailure(const std::string& reason);
 

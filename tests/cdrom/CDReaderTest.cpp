@@ -48,6 +48,19 @@ TEST_F(CDReaderBlocks, ReadTocAndInquiryBlocksAreAsTabled) {
     EXPECT_EQ(post.block.SRB_CDBLen, 10);
   }
   for (uint32_t i = 0; i < CDReader::kTocSize; ++i) ASSERT_EQ(reader->toc()[i], 0) << i;
+
+  // INQUIRY, sent to each CD-ROM found: a 6-byte CDB allowing the 96 bytes of its buffer.
+  layer->posts.clear();
+  layer->devices = {{0, 3, 0, DTYPE_CDROM, {}}};
+  reader->EnumerateDrives();
+  ASSERT_EQ(layer->posts.size(), 1u);
+  const SRB_ExecSCSICmd& inquiry = layer->posts[0].block;
+  const BYTE inquiryCdb[16] = {0x12, 0, 0, 0, 96, 0};
+  EXPECT_EQ(std::memcmp(inquiry.CDBByte, inquiryCdb, sizeof inquiryCdb), 0);
+  EXPECT_EQ(inquiry.SRB_CDBLen, 6);
+  EXPECT_EQ(inquiry.SRB_BufLen, 96u);
+  EXPECT_EQ(inquiry.SRB_Flags, kReadFlags);
+  EXPECT_EQ(inquiry.SRB_Target, 3);
 }
 
 TEST_F(CDReaderBlocks, LbaBeyond24BitsIsRefusedWithoutPostOrPrompt) {

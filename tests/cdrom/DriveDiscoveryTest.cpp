@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/aspi/DriveTable.h"
 #include "platform/registry/Registry.h"
 #include "platform/registry/SystemInfo.h"
 #include "tests/cdrom/RecordingFixture.h"
@@ -53,7 +54,7 @@ class Discovery : public RecordingFixture {
     RecordingFixture::SetUp();
     testsupport::SetMachineDword(kVersionKey, "PlatformId", VER_PLATFORM_WIN32_NT);
   }
-  char Find() { return reader->FindDriveLetter("ABCD    ", "XY DRIVE        ", "1.0 ", 2, 0); }
+  char Find() { return reader->FindDriveLetter("ABCD    ", "XY DRIVE        ", "1.0 ", 1, 2, 0); }
 };
 
 TEST_F(Discovery, ScansFifteenTargetsOfEveryAdapterForCdRoms) {
@@ -73,6 +74,20 @@ TEST_F(Discovery, ScansFifteenTargetsOfEveryAdapterForCdRoms) {
   EXPECT_EQ(second.vendor, "VEND");
   EXPECT_EQ(second.product, "PROD C  ");
   EXPECT_EQ(second.hostAdapter, 1);
+}
+
+// Two drives with the same strings, lettered and published by the layer, each keep
+// their own letter.
+TEST_F(Discovery, TwinDrivesAreToldApartByTheirAddress) {
+  layer->adapters = 2;
+  layer->devices = {Drive(1, 0, 0, "ABCD    XY DRIVE        1.0 "), Drive(1, 1, 0, "ABCD    XY DRIVE        1.0 ")};
+  aspi::PublishDrives(kRealAdapter, {{'E', kRealAdapter, 0, 0, "ABCD    ", "XY DRIVE        ", "1.0 "},
+                                     {'F', kRealAdapter, 1, 0, "ABCD    ", "XY DRIVE        ", "1.0 "}});
+  reader->EnumerateDrives();
+  ASSERT_EQ(reader->drives().Count(), 2);
+  EXPECT_EQ(reader->drives().At(0)->driveLetter, 'E');
+  EXPECT_EQ(reader->drives().At(1)->driveLetter, 'F');
+  aspi::PublishDrives(kRealAdapter, {});
 }
 
 TEST_F(Discovery, MountedDevicesMatchBySearchStringsInTheDriveMask) {

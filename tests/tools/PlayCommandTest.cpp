@@ -1,7 +1,13 @@
 // carvox-cli play and drivers: what is written to a WAV file instead of a sound card
 // (read back by libsndfile), and the failures a user can meet.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <fstream>
+
+#include "platform/dsound/DSound.h"
 #include "tests/support/FileSizeLimit.h"
 #include "tests/tools/CliTestSupport.h"
 #include "tools/cli/PlayCommand.h"
@@ -44,17 +50,33 @@ std::pair<std::vector<int16_t>, std::vector<int16_t>> Channels(const fs::path& p
   return channels;
 }
 
+// Chooses the sound outputs as CARVOX_SOUND=`value` does.
+void SetSoundVariable(const std::string& value) {
+  setenv("CARVOX_SOUND", value.c_str(), 1);
+  platform::ForgetSoundOutputChoice();
+}
+
 TEST(PlayCommand, WritesWhatWouldBeHeardWordForWord) {
   const fs::path folder = testsupport::FreshFolder("play");
   const std::vector<int16_t> words = clitest::Words(20000, 4);
 
-  // Looped for exactly 3 s: the words up to the loop's end, then the loop again and again.
-  ASSERT_EQ(Play({.sample = "LOOPED", .loop = true, .seconds = 3, .to = folder / "looped.wav"}).status, 0);
-  const auto [left, right] = Channels(folder / "looped.wav");
-  ASSERT_EQ(left.size(), 3u * 44100);
-  EXPECT_EQ(left, right);
-  for (size_t i = 0; i < left.size(); ++i) {
-    ASSERT_EQ(left[i], words[i < 12033 ? i : 5033 + (i - 12033) % 7000]) << "at frame " << i;
+  // Looped for exactly 3 s, into --to's file or CARVOX_SOUND's: the words up to the
+  // loop's end, then the loop again and again.
+  for (const bool byVariable : {false, true}) {
+    SCOPED_TRACE(byVariable ? "CARVOX_SOUND" : "--to");
+    const fs::path path = folder / (byVariable ? "variable.wav" : "looped.wav");
+    cli::PlayOptions options{.sample = "LOOPED", .loop = true, .seconds = 3};
+    if (!byVariable) options.to = path;
+    SetSoundVariable(byVariable ? "file:" + path.string() : "silent");
+    const int status = Play(options).status;
+    SetSoundVariable("silent");
+    ASSERT_EQ(status, 0);
+    const auto [left, right] = Channels(path);
+    ASSERT_EQ(left.size(), 3u * 44100);
+    EXPECT_EQ(left, right);
+    for (size_t i = 0; i < left.size(); ++i) {
+      ASSERT_EQ(left[i], words[i < 12033 ? i : 5033 + (i - 12033) % 7000]) << "at frame " << i;
+    }
   }
 
   // Shorter than a frame: one frame, not a recording that only a full disk ends.
@@ -91,12 +113,30 @@ TEST(PlayCommand, FailuresAreExplainedAndLeaveNoFile) {
     EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
   }
 
-  // A file that cannot be written to its end is deleted.
+  // What is not a regular file is refused before it is opened, and stays. (A reader
+  // holds the FIFO open, so that a writer would not wait for one.)
+  const fs::path fifo = folder / "fifo.wav";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  for (const fs::path& path : {fifo, folder}) {
+    const CliRun refused = Play({.sample = "LOOPED", .loop = true, .seconds = 1e-6, .to = path});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("is not a regular file"), std::string::npos) << refused.err;
+    EXPECT_TRUE(fs::exists(path));
+  }
+  ::close(reader);
+
+  // A file that cannot be written to its end is deleted when this run made it, else kept.
+  std::ofstream(folder / "earlier.wav") << "the user's";
   testsupport::FileSizeLimit limit(100000);
-  const CliRun full = Play({.sample = "LOOPED", .loop = true, .seconds = 3, .to = folder / "full.wav"});
-  EXPECT_EQ(full.status, 1);
-  EXPECT_NE(full.err.find("the partial file was deleted"), std::string::npos) << full.err;
-  EXPECT_FALSE(fs::exists(folder / "full.wav"));
+  for (const char* name : {"full.wav", "earlier.wav"}) {
+    SCOPED_TRACE(name);
+    const bool made = name == std::string("full.wav");
+    const CliRun full = Play({.sample = "LOOPED", .loop = true, .seconds = 3, .to = folder / name});
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.err.find(made ? "the partial file was deleted" : "is incomplete"), std::string::npos) << full.err;
+    EXPECT_EQ(fs::exists(folder / name), !made);
+  }
 }
 
 TEST(PlayCommand, PlaysOnTheSilentDriverAndListsIt) {

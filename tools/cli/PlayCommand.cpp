@@ -81,7 +81,7 @@ void OpenOutput(PlaybackEngine& engine, const PlayOptions& options) {
 // Waits for the end of playback: a one-shot's own end, or the end of looped play
 // after `seconds` (a file's recording ends itself at its length). Ctrl-C ends early.
 void WaitForEnd(PlaybackEngine& engine, const PlayOptions& options) {
-  const bool timed = options.loop && !options.to;
+  const bool timed = options.loop && !platform::SoundFileOpen();
   const auto limit = static_cast<long long>(std::llround(options.seconds * 1000));
   for (long long waited = 0; !interrupted && !(timed && waited >= limit); waited += kWaitStepMs) {
     if (engine.WaitForPlaybackEnd(kWaitStepMs)) break;
@@ -96,9 +96,10 @@ int Play(const PlayOptions& options, const VolumeChoice& choice, std::ostream& o
   // At least one frame: a limit of 0 would mean no limit at all.
   const uint64_t fileFrames =
       options.loop ? std::max<uint64_t>(1, static_cast<uint64_t>(std::llround(options.seconds * kMixRate))) : 0;
-  if (options.to && !platform::SelectSoundOutput("file:" + options.to->string(), fileFrames)) {
+  if (options.to && !platform::SelectSoundOutput("file:" + options.to->string())) {
     throw CommandError("cannot write to \"" + options.to->string() + "\"");
   }
+  platform::LimitSoundFile(fileFrames);  // whichever file is chosen: --to's or CARVOX_SOUND's
   PlaybackEngine engine;
   OpenOutput(engine, options);
   const PcmFormat format = PcmFormatForRate(sample.sampleRate);
@@ -138,7 +139,7 @@ int RunPlay(const PlayOptions& options, std::ostream& out, std::ostream& err) {
     return kExitFailure;
   }
   const int status = ReportFailures(options.image, err, [&] { return Play(options, choice, out); });
-  platform::ForgetSoundOutputChoice();  // --to holds for this command only
+  platform::ForgetSoundOutputChoice();  // --to and the file's limit hold for this command only
   return status;
 }
 

@@ -20,14 +20,14 @@ struct PlayOptions {
   std::optional<int> volumeIndex{};
   std::string sample{};  // exactly as listed
   bool loop = false;
-  double seconds = 5;  // of looped play: of sound, or of file when writing one
+  double seconds = 5;  // of looped play: of sound, or exactly of file when writing one
   std::optional<std::string> driver{};      // description, exactly as listed
   std::optional<std::filesystem::path> to{};  // a WAV file instead of a driver
 };
 
 // Returns 0 when the sample was played, 1 when it could not be (bad options, image,
 // volume, sample or driver; a sound output that failed; a file that could not be
-// written, which is then deleted).
+// written, which is then deleted if this run created it).
 int RunPlay(const PlayOptions& options, std::ostream& out, std::ostream& err);
 // Lists each driver's GUID (or that it has none) and description.
 int RunDrivers(std::ostream& out);

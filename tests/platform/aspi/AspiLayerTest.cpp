@@ -1,8 +1,11 @@
 // The layer's core over a virtual drive: statuses and sense of each command, a fault
-// injected through the drive table, and the drive table's refusals.
+// injected through the drive table, and the drive table's refusals; the abort of a
+// running command over an adapter of the test's.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
+#include <future>
 #include <vector>
 
 #include "platform/aspi/AspiLayer.h"
@@ -74,6 +77,49 @@ TEST(AspiLayer, CommandsOnAVirtualDrive) {
   SRB_Header unknown{9, 0, 0, 0, 0};
   EXPECT_EQ(layer.Send(&unknown), SS_INVALID_CMD);
   UnmountDrive(letter);
+}
+
+// One device whose commands tell when they run, then run until the test lets them end.
+std::promise<void> running;
+std::promise<void> release;
+
+class GatedAdapter : public HostAdapter {
+ public:
+  std::vector<Device>& devices() override { return devices_; }
+  const std::vector<std::string>& problems() const override { return problems_; }
+  BYTE Execute(const Device&, SRB_ExecSCSICmd& srb) override {
+    running.set_value();
+    release.get_future().wait();
+    return CompleteGood(srb);
+  }
+
+ private:
+  std::vector<Device> devices_{Device{}};
+  std::vector<std::string> problems_;
+};
+
+const AdapterEntry kGatedAdapters[] = {
+    {"gated", [](const DriveTable&) -> std::unique_ptr<HostAdapter> { return std::make_unique<GatedAdapter>(); }}};
+
+// The caller frees the block once the abort returns: the command must have ended by then.
+TEST(AspiLayer, AbortOfARunningCommandWaitsForItsEnd) {
+  Layer layer(kGatedAdapters);
+  layer.SupportInfo();
+  Command command({SCSI_INQUIRY, 0, 0, 0, 96, 0});
+  ASSERT_EQ(layer.Send(&command.srb), SS_PENDING);
+  running.get_future().wait();
+  SRB_Abort abort{};
+  abort.SRB_Cmd = SC_ABORT_SRB;
+  abort.SRB_ToAbort = &command.srb;
+  auto statusWhenAborted = std::async(std::launch::async, [&] {
+    layer.Send(&abort);
+    return command.srb.SRB_Status;
+  });
+  // An abort that returned while the command runs would be seen here; then it ends.
+  statusWhenAborted.wait_for(std::chrono::milliseconds(200));
+  release.set_value();
+  EXPECT_EQ(statusWhenAborted.get(), SS_COMP);
+  EXPECT_EQ(abort.SRB_Status, SS_ABORT_FAIL);
 }
 
 TEST(DriveTable, RefusalsGarbageAndPublishedLetters) {

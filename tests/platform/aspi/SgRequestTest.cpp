@@ -17,6 +17,7 @@ int FakeDevice(int, sg_io_hdr_t* io) {
   io->status = answer.status;
   io->host_status = answer.host_status;
   io->sb_len_wr = answer.sb_len_wr;
+  io->resid = answer.resid;
   io->sbp[2] = answer.sb_len_wr > 0 ? SENSE_NOT_READY : 0;
   return answerResult;
 }
@@ -43,6 +44,10 @@ TEST(SgRequest, OnlyReadsPassWithTheirCdbAndAShortTimeout) {
   EXPECT_EQ(seen.cmd_len, 10);
   EXPECT_EQ(seen.cmdp[5], 3);
   EXPECT_LT(seen.timeout, 600000u);  // ends before the reader's wait does
+  SRB_ExecSCSICmd inquiry = Block({SCSI_INQUIRY, 0, 0, 0, 96, 0});
+  EXPECT_EQ(ExecuteOnSg(3, inquiry, &FakeDevice), SS_COMP);
+  EXPECT_EQ(seen.cmd_len, 6);
+  EXPECT_EQ(seen.cmdp[4], 96);
   seen = {};
   for (SRB_ExecSCSICmd refused : {Block({0x2A, 0, 0, 0, 0, 0, 0, 0, 1, 0}),
                                   Block({SCSI_READ10, 0, 0, 0, 0, 0, 0, 0, 1, 0}, SRB_DIR_OUT),
@@ -59,21 +64,25 @@ TEST(SgRequest, OutcomesMapToStatuses) {
     int result;
     unsigned char status, senseWritten;
     unsigned short host;
-    BYTE expected, haStat, targStat;
+    int resid;  // bytes not moved
+    BYTE opcode, expected, haStat, targStat;
   } cases[] = {
-      {"good", 0, 0, 0, 0, SS_COMP, HASTAT_OK, STATUS_GOOD},
-      {"check condition", 0, 2, 4, 0, SS_ERR, HASTAT_OK, STATUS_CHKCOND},
-      {"busy", 0, 8, 0, 0, SS_ERR, HASTAT_OK, 8},
-      {"ioctl failed", -1, 0, 0, 0, SS_ERR, HASTAT_SEL_TO, STATUS_GOOD},
-      {"timed out", 0, 0, 0, 3, SS_ERR, HASTAT_COMMAND_TIMEOUT, STATUS_GOOD},
+      {"good", 0, 0, 0, 0, 0, SCSI_READ_TOC, SS_COMP, HASTAT_OK, STATUS_GOOD},
+      {"check condition", 0, 2, 4, 0, 0, SCSI_READ_TOC, SS_ERR, HASTAT_OK, STATUS_CHKCOND},
+      {"busy", 0, 8, 0, 0, 0, SCSI_READ_TOC, SS_ERR, HASTAT_OK, 8},
+      {"ioctl failed", -1, 0, 0, 0, 0, SCSI_READ_TOC, SS_ERR, HASTAT_SEL_TO, STATUS_GOOD},
+      {"timed out", 0, 0, 0, 3, 0, SCSI_READ_TOC, SS_ERR, HASTAT_COMMAND_TIMEOUT, STATUS_GOOD},
+      {"short table of contents", 0, 0, 0, 0, 1000, SCSI_READ_TOC, SS_COMP, HASTAT_OK, STATUS_GOOD},
+      {"short read", 0, 0, 0, 0, 1024, SCSI_READ10, SS_ERR, HASTAT_DO_DU, STATUS_GOOD},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    SRB_ExecSCSICmd srb = Block({SCSI_READ_TOC, 0, 0, 0, 0, 0, 0, 0x03, 0x24, 0});
+    SRB_ExecSCSICmd srb = Block({c.opcode, 0, 0, 0, 0, 0, 0, 0x03, 0x24, 0});
     answerResult = c.result;
     answer.status = c.status;
     answer.host_status = c.host;
     answer.sb_len_wr = c.senseWritten;
+    answer.resid = c.resid;
     EXPECT_EQ(ExecuteOnSg(3, srb, &FakeDevice), c.expected);
     EXPECT_EQ(srb.SRB_HaStat, c.haStat);
     EXPECT_EQ(srb.SRB_TargStat, c.targStat);

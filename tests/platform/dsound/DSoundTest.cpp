@@ -1,10 +1,13 @@
 // The sound output layer on its own: driver lists, buffers and notifications, the
-// silent device's real-time cursor, and PortAudio on ALSA's null device (a sound card
-// that every machine has and nobody hears).
+// silent device's real-time cursor, the WAV file's pace (read back by libsndfile), and
+// PortAudio on ALSA's null device (a sound card that every machine has and nobody
+// hears).
 #include "platform/dsound/DSound.h"
 
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
+#include <chrono>
 #include <fstream>
 #include <string>
 #include <utility>
@@ -85,22 +88,53 @@ TEST(DSound, BuffersLockAcrossTheirEndAndRefuseBadCalls) {
   ForgetSoundOutputChoice();
 }
 
+// A file without a frame limit (as the window writes) grows no faster than a sound
+// card would play, however often a caller reads the position.
+TEST(DSound, FileWithoutLimitIsWrittenInRealTime) {
+  const std::string path = std::string(getenv("HOME")) + "/paced.wav";
+  ASSERT_TRUE(SelectSoundOutput("file:" + path));
+  IDirectSound* device = nullptr;
+  ASSERT_EQ(DirectSoundCreate(nullptr, &device, nullptr), DS_OK);
+  EXPECT_TRUE(SoundFileOpen());
+  const auto started = std::chrono::steady_clock::now();
+  {
+    PlayedBuffer played(*device, 22050);
+    ASSERT_EQ(played.buffer->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
+    DWORD cursor = 0;
+    for (int reads = 0; reads < 1000 || cursor == 0; ++reads) played.buffer->GetCurrentPosition(&cursor, nullptr);
+    played.buffer->Stop();
+  }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  device->Release();
+  EXPECT_FALSE(SoundFileOpen());
+  ForgetSoundOutputChoice();
+
+  SF_INFO info{};
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+  sf_close(file);
+  EXPECT_GT(info.frames, 0);
+  EXPECT_LE(info.frames, seconds * 44100 + 1);
+  EXPECT_FALSE(TakeSoundOutputFailure().has_value());
+}
+
 TEST(DSound, ListsEveryOutputWithStableGuids) {
   const std::vector<std::pair<std::string, std::optional<GUID>>> silentOnly = Drivers();  // CARVOX_SOUND=silent
   ASSERT_EQ(silentOnly.size(), 2u);
   EXPECT_FALSE(silentOnly[0].second.has_value());
   EXPECT_EQ(silentOnly[1].first, kSilentOutputDescription);
 
-  // ALSA's null device stands for a sound card.
-  std::ofstream(std::string(getenv("HOME")) + "/.asoundrc") << "pcm.!default { type null }\n";
+  // ALSA's null device stands for a sound card; ALSA lists "aaa" before "default".
+  std::ofstream(std::string(getenv("HOME")) + "/.asoundrc") << "pcm.aaa { type null }\npcm.!default { type null }\n";
   ASSERT_TRUE(SelectSoundOutput(""));
   const auto drivers = Drivers();
   EXPECT_EQ(Drivers(), drivers);  // the same GUIDs each time
   ForgetSoundOutputChoice();
   ASSERT_GE(drivers.size(), 3u);
   EXPECT_EQ(drivers.back().first, kSilentOutputDescription);
-  const auto card = std::find_if(drivers.begin(), drivers.end(), [](const auto& d) { return d.first == "default (ALSA)"; });
-  ASSERT_NE(card, drivers.end());
+  // The default output is the first device, the one callers fall back to.
+  const auto card = drivers.begin() + 1;
+  ASSERT_EQ(card->first, "default (ALSA)");
 
   // Its stream opens when a buffer plays; the buffer, at another rate, is resampled.
   ASSERT_TRUE(SelectSoundOutput(""));
