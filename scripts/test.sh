@@ -20,7 +20,7 @@ deb="$(carvox_package "$release" | tail -n 1)"
 carvox_build "$asan" -DCMAKE_BUILD_TYPE=Debug -DCARVOX_SANITIZE=ON
 # A report ends the program with status 86, which no Carvox program uses, so that a
 # test expecting a program to fail cannot mistake a sanitizer report for that failure.
-export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1:exitcode=86"
+export ASAN_OPTIONS="suppressions=$CARVOX_ROOT/tests/asan.supp:detect_leaks=1:halt_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1:exitcode=86"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:exitcode=86"
 export LSAN_OPTIONS="suppressions=$CARVOX_ROOT/tests/lsan.supp:print_suppressions=0:exitcode=86"
 ctest --test-dir "$asan" --output-on-failure -j "$jobs"
