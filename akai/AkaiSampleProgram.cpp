@@ -9,7 +9,7 @@
 #include "akai/AkaiNames.h"
 #include "akai/LittleEndian.h"
 #include "akai/AkaiVolumeReader.h"
-#include "platform/prompt/Prompt.h"
+#include "common/Warnings.h"
 
 namespace akaiheaders {
 namespace {
@@ -109,7 +109,7 @@ void WarnCorruptProgram(int firstSkipped, int last) {
   char text[96];
   std::snprintf(text, sizeof text, "WARNING: program seems corrupt. Skipping keygroups %d through %d.",
                 firstSkipped, last);
-  platform::MessageBox(text, platform::MB_OK | platform::MB_ICONSTOP);
+  Warn(text);
 }
 
 }  // namespace

@@ -95,7 +95,7 @@ void AkaiVolumeReader::ReadPartitions() {
   for (const PartitionTableEntry& entry : table) {
     try {
       ReadBlock(entry.startBlock);
-    } catch (...) {
+    } catch (const CDReaderException&) {
       // An unreadable partition is left out (and recorded); later ones keep their starts.
       skipped_.push_back({static_cast<int>(&entry - table.data()), entry.startBlock, entry.sizeBlocks});
       continue;

@@ -2,15 +2,7 @@
 #include <cstdint>
 #include <optional>
 
-// A failed read of a block device: code 1 the device layer is missing, code 2 a
-// command (or an image read) failed; status is the device's request status byte.
-struct CDReaderException {
-  static constexpr int32_t kLayerMissing = 1;
-  static constexpr int32_t kCommandFailed = 2;
-
-  int32_t code;
-  int32_t status;
-};
+#include "akai/CDReaderException.h"
 
 // Bytes that lie one after the other in an open file: `bytes` bytes from `offset` of
 // the file open as `fd` (owned by whoever handed out the run).

@@ -27,6 +27,7 @@
 #include "app/WaitCursor.h"
 #include "akai/VolumeItems.h"
 #include "audio/Pcm.h"
+#include "common/CodedError.h"
 #include "export/SoundBankBuilder.h"
 #include "platform/aspi/DriveTable.h"
 #include "platform/registry/Registry.h"
@@ -368,9 +369,8 @@ std::string CMainFrame::TryRead(Read&& read) {
   try {
     read();
     return "";
-  } catch (const CDReaderException&) {
-  } catch (const AKAIException&) {
-  } catch (const ChainedListExeption&) {
+  } catch (const CodedError&) {
+    // The reader's, the device's and the list's failures are all told as a read error.
   }
   return ReadFailureText(IDS_READ_ERROR);
 }

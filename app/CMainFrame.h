@@ -136,8 +136,9 @@ class CMainFrame : public QMainWindow {
   // The selected rows as the export batch plans them, or null when nothing is
   // selected or no disc is open.
   std::optional<ExportVolume> PlanSelection(const std::filesystem::path& folder) const;
-  // Exports the plan, the bank builder's messages collected instead of shown; the
-  // summary lists what was written and each failure with its reason.
+  // Exports the plan; the summary lists what was written and each failure with its
+  // reason (the batch's, or the warnings the WAV writer, the bank builder and the
+  // reader gave instead of showing them one by one).
   struct ExportSummary {
     std::vector<std::filesystem::path> written;
     std::vector<std::string> failures;

@@ -64,29 +64,6 @@ class ExportProgressDialog : public QDialog {
   ExportProgressBar progress_{*bar_};
 };
 
-// While an export runs, the plain messages of the WAV writer and the bank builder are
-// kept as the reasons of their failures instead of being shown one by one; questions
-// still reach the user.
-class ReasonCollector : public platform::Prompt {
- public:
-  ReasonCollector() : previous_(platform::InstallPrompt(this)) {}
-  ~ReasonCollector() override { platform::InstallPrompt(previous_); }
-  ReasonCollector(const ReasonCollector&) = delete;
-  ReasonCollector& operator=(const ReasonCollector&) = delete;
-
-  int Show(const std::string& text, const std::string& caption, unsigned type) override {
-    if ((type & platform::MB_TYPEMASK) != platform::MB_OK) return previous_->Show(text, caption, type);
-    reasons_ += (reasons_.empty() ? "" : " ") + text;
-    return platform::IDOK;
-  }
-  // The reasons given since the last call.
-  std::string Take() { return std::exchange(reasons_, std::string()); }
-
- private:
-  platform::Prompt* previous_;
-  std::string reasons_;
-};
-
 // Why a sample could not be loaded, in words.
 std::string LoadFailureText(const std::exception_ptr& failure) {
   try {
@@ -102,7 +79,7 @@ std::string LoadFailureText(const std::exception_ptr& failure) {
 
 // What the batch reports, shown in the main window: a sample that cannot be loaded is
 // named in the status bar, the progress dialog exists from the first program on, and
-// every file written and every failure is kept for the summary.
+// every file written and every failure with its reason is kept for the summary.
 class WindowExportReport : public ExportReport {
  public:
   WindowExportReport(CMainFrame& frame, SoundBankBuilder& builder, bool withProgress)
@@ -122,9 +99,9 @@ class WindowExportReport : public ExportReport {
     frame_.SetStatusText(FormatText(IDS_SAMPLE_NOT_EXPORTED, item.name.c_str()));
     AddFailure(item.name, LoadFailureText(failure));
   }
-  void NotWritten(const ExportVolume&, const ExportItem& item, const std::filesystem::path& path) override {
-    const std::string reasons = collector_.Take();
-    AddFailure(item.name, reasons.empty() ? path.string() : reasons);
+  void NotWritten(const ExportVolume&, const ExportItem& item, const std::filesystem::path& path,
+                  const std::string& reason) override {
+    AddFailure(item.name, reason.empty() ? path.string() : reason);
   }
   void Failed(ExportLoss, const std::string& text) override {
     frame_.SetStatusText(FormatText(IDS_EXPORT_FAILED, text.c_str()));
@@ -144,7 +121,6 @@ class WindowExportReport : public ExportReport {
   CMainFrame& frame_;
   SoundBankBuilder& builder_;
   bool withProgress_;
-  ReasonCollector collector_;
   std::unique_ptr<ExportProgressDialog> dialog_;
 };
 

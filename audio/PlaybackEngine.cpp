@@ -21,6 +21,17 @@ constexpr int32_t kStartFailed = 11;
 // Anything else that ended a streaming thread (out of memory).
 constexpr int32_t kUnexpectedFailure = -1;
 
+const char* FailedStep(int32_t code) noexcept {
+  switch (code) {
+    case kOpenFailed: return "the device could not be opened";
+    case kBufferFailed: return "the sound buffer could not be made";
+    case kLockFailed: return "the sound buffer could not be filled";
+    case kUnlockFailed: return "the sound buffer could not be released";
+    case kStartFailed: return "the device did not start playing";
+    default: return "it stopped unexpectedly";
+  }
+}
+
 void Check(HRESULT result, int32_t code) {
   if (FAILED(result)) throw DSoundException{code};
 }
@@ -306,17 +317,10 @@ PlaybackEngine::PlaybackEngine()
   if (thread_ == nullptr) throw std::bad_alloc();
 }
 
+DSoundException::DSoundException(int32_t code) noexcept : CodedError(code, FailedStep(code)) {}
+
 std::string SoundFailureText(int32_t code) {
-  const char* step = "it stopped unexpectedly";
-  switch (code) {
-    case kOpenFailed: step = "the device could not be opened"; break;
-    case kBufferFailed: step = "the sound buffer could not be made"; break;
-    case kLockFailed: step = "the sound buffer could not be filled"; break;
-    case kUnlockFailed: step = "the sound buffer could not be released"; break;
-    case kStartFailed: step = "the device did not start playing"; break;
-    default: break;
-  }
-  return std::string(step) + " (error " + std::to_string(code) + ")";
+  return std::string(FailedStep(code)) + " (error " + std::to_string(code) + ")";
 }
 
 PlaybackEngine::~PlaybackEngine() { Shutdown(); }

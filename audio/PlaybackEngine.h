@@ -16,6 +16,7 @@
 #include "audio/Pcm.h"
 #include "audio/WavFile.h"
 #include "common/ChainedList.h"
+#include "common/CodedError.h"
 #include "platform/dsound/DSound.h"
 
 // Raised by the engine; `code` names the step that failed:
@@ -23,12 +24,13 @@
 // 6 creating the streaming buffer or its notification interface;
 // 9 setting the notification positions or locking the buffer (also after a restore);
 // 10 unlocking the buffer; 11 setting the play position to 0 or starting to play.
-struct DSoundException {
-  int32_t code;
+// what() names the step ("the sound buffer could not be made").
+struct DSoundException : CodedError {
+  explicit DSoundException(int32_t code) noexcept;
 };
 
-// The failed step of a DSoundException's code in words ("the sound buffer could not be
-// made (error 6)"), for messages.
+// The failed step of a DSoundException's code in words with the code ("the sound
+// buffer could not be made (error 6)"), for messages.
 std::string SoundFailureText(int32_t code);
 
 struct SoundDriver {

@@ -9,7 +9,7 @@
 #include <system_error>
 
 #include "akai/AkaiVolumeReader.h"
-#include "platform/prompt/Prompt.h"
+#include "common/Warnings.h"
 
 namespace fs = std::filesystem;
 using platform::HMMIO;
@@ -35,7 +35,7 @@ constexpr uint32_t kSamplerBytesWithLoop = 60;
 constexpr uint64_t kWavOverheadBytes = 12 + 8 + sizeof(PcmFormat) + 8 + 8 + kSamplerBytesWithLoop;
 
 bool ReportWriteFailure() {
-  platform::MessageBox(kWavWriteFailedText, platform::MB_OK | platform::MB_ICONSTOP);
+  Warn(kWavWriteFailedText);
   return false;
 }
 

@@ -4,9 +4,12 @@
 
 #include <cstdint>
 
-struct ChainedListExeption {
-  // -1: the index walk ran past the last node; -2: the node reached holds no value.
-  int32_t code;
+#include "common/CodedError.h"
+
+// -1: the index walk ran past the last node; -2: the node reached holds no value.
+struct ChainedListExeption : CodedError {
+  explicit ChainedListExeption(int32_t code) noexcept
+      : CodedError(code, code == -2 ? "the list node holds no value" : "the index lies past the end of the list") {}
 };
 
 template <typename T>

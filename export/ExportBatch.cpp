@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "audio/WavFile.h"
+#include "common/Warnings.h"
 #include "export/ExportNames.h"
 #include "export/SoundBankBuilder.h"
 
@@ -27,6 +28,20 @@ std::vector<ExportItem> ExportItems(const AkaiVolumeReader& reader, bool withPro
     items.push_back({file.name, program, file.length, file.startBlock});
   }
   return items;
+}
+
+std::string WarningsOnOneLine(const std::vector<std::string>& texts) {
+  std::string line;
+  for (const std::string& text : texts) {
+    if (!line.empty()) line += line.back() == '.' ? " " : ". ";
+    line += text;
+  }
+  std::replace(line.begin(), line.end(), '\n', ' ');
+  return line;
+}
+
+void ExportReport::Warned(const ExportVolume& /*volume*/, const ExportItem& /*item*/, const std::string& text) {
+  Warn(text);
 }
 
 int ItemCount(const std::vector<ExportVolume>& volumes) {
@@ -137,8 +152,8 @@ std::string ExportBatch::LoadPair(const ExportVolume& volume, const StereoPair& 
       return "their rates differ (" + std::to_string(l.sampleRate) + " and " + std::to_string(rightRate) + " Hz)";
     }
     return "";
-  } catch (...) {
-    return "a half cannot be loaded";
+  } catch (const std::exception&) {
+    return "a half cannot be loaded";  // a read error (CodedError), or memory ran out
   }
 }
 
@@ -152,9 +167,8 @@ void ExportBatch::ExportStereoPair(const ExportVolume& volume, const StereoPair&
   }
   const fs::path path = volume.folder / (ExportBaseName(pair.name) + ".wav");
   if (Keeps(path)) return;
-  if (!WriteWavFile(disc_.reader().sample(), path, settings_.normalize, right.data())) {
-    ++counts_.failedItems;
-    report_.NotWritten(volume, volume.items[pair.left], path);
+  if (!Attempt(volume, volume.items[pair.left], path,
+               [&] { return WriteWavFile(disc_.reader().sample(), path, settings_.normalize, right.data()); })) {
     return;
   }
   ++counts_.samples;
@@ -171,7 +185,7 @@ bool ExportBatch::CopySample(const ExportVolume& volume, const ExportItem& item,
   try {
     const auto words = reader.LocateSampleWords(volume.partition, volume.volume, item.name.c_str());
     return words && CopyWavFile(reader.sample(), path, *words);
-  } catch (...) {
+  } catch (const std::exception&) {
     return false;  // the load that follows meets the fault again and reports it
   }
 }
@@ -187,29 +201,25 @@ void ExportBatch::ExportSample(const ExportVolume& volume, const ExportItem& ite
   AkaiVolumeReader& reader = disc_.reader();
   try {
     reader.LoadSample(volume.partition, volume.volume, item.name.c_str(), true);
-  } catch (...) {
+  } catch (const std::exception&) {
+    // A read error (CodedError) or memory that ran out: the front end words it.
     ++counts_.failedItems;
     report_.SampleNotLoaded(volume, item, std::current_exception());
     return;
   }
-  if (!WriteWavFile(reader.sample(), path, settings_.normalize)) {
-    ++counts_.failedItems;
-    report_.NotWritten(volume, item, path);
-    return;
-  }
+  if (!Attempt(volume, item, path, [&] { return WriteWavFile(reader.sample(), path, settings_.normalize); })) return;
   ++counts_.samples;
   report_.Wrote(path);
 }
 
 void ExportBatch::ExportProgram(const ExportVolume& volume, const ExportItem& item) {
   if (!settings_.formats.Any()) return;  // programs were chosen, but no format for them
-  std::optional<ProgramPreset> preset =
-      ReadProgramPreset(disc_.reader(), volume.partition, volume.volume, item.name.c_str(), Warnings());
-  if (!preset) {
-    ++counts_.failedItems;
-    report_.NotWritten(volume, item, volume.folder / ExportBaseName(item.name));
-    return;
-  }
+  std::optional<ProgramPreset> preset;
+  const bool read = Attempt(volume, item, volume.folder / ExportBaseName(item.name), [&] {
+    preset = ReadProgramPreset(disc_.reader(), volume.partition, volume.volume, item.name.c_str(), Warnings());
+    return preset.has_value();
+  });
+  if (!read) return;
   preset->disc = disc_.Name();
   preset->volume = volume.label;
   if (settings_.formats.soundFont) ExportBank(volume, item, *preset);
@@ -230,15 +240,16 @@ void ExportBatch::ExportUnplannedSamples(const ExportVolume& volume, const Progr
 }
 
 void ExportBatch::ExportBank(const ExportVolume& volume, const ExportItem& item, const ProgramPreset& preset) {
-  SoundBankBuilder& builder = report_.BankBuilder();
   ProgressBar* progress = report_.BankStarting(volume, item);
   const fs::path path = volume.folder / (ExportBaseName(item.name) + ".sf2");
   if (Keeps(path)) return;
-  if (builder.BuildSoundBank(disc_.reader(), volume.partition, volume.volume, preset, path, progress) != 1) {
-    ++counts_.failedItems;
-    report_.NotWritten(volume, item, path);
-    return;
-  }
+  // The builder is asked for inside, so that an engine that cannot be loaded is
+  // part of the first bank's reason.
+  const bool built = Attempt(volume, item, path, [&] {
+    return report_.BankBuilder().BuildSoundBank(disc_.reader(), volume.partition, volume.volume, preset, path,
+                                                progress) == 1;
+  });
+  if (!built) return;
   ++counts_.banks;
   report_.Wrote(path);
 }
@@ -248,13 +259,28 @@ void ExportBatch::ExportPreset(const ExportVolume& volume, const ExportItem& ite
   const fs::path path = volume.folder / (ExportBaseName(item.name) + std::string(writer.Extension()));
   if (Keeps(path)) return;
   // A preset without zones plays nothing: like the bank, it is not written.
-  if (preset.zones.empty() || !WritePresetFile(writer, preset, path)) {
-    ++counts_.failedItems;
-    report_.NotWritten(volume, item, path);
+  if (!Attempt(volume, item, path, [&] { return !preset.zones.empty() && WritePresetFile(writer, preset, path); })) {
     return;
   }
   ++counts_.presets;
   report_.Wrote(path);
+}
+
+bool ExportBatch::Attempt(const ExportVolume& volume, const ExportItem& item, const fs::path& path,
+                          const std::function<bool()>& write) {
+  std::vector<std::string> warnings;
+  bool written = false;
+  {
+    const ScopedWarningHandler collect([&warnings](const std::string& text) { warnings.push_back(text); });
+    written = write();
+  }
+  if (written) {
+    for (const std::string& text : warnings) report_.Warned(volume, item, text);
+    return true;
+  }
+  ++counts_.failedItems;
+  report_.NotWritten(volume, item, path, WarningsOnOneLine(warnings));
+  return false;
 }
 
 bool ExportBatch::Keeps(const fs::path& path) {

@@ -3,11 +3,13 @@
 // which folders (planning), the export of each item (a sample as a WAV file, a program
 // as a SoundFont bank) and the count of what was written and what failed. A failing
 // item never stops the run. Front ends word and show what happens through an
-// ExportReport.
+// ExportReport; the warnings that the WAV writer, the bank builder and the reader give
+// while a file is written (Warn) reach it too, as the reasons of the files not written.
 
 #include <cstdint>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -92,8 +94,15 @@ class ExportReport {
   // The failures; the batch counts each and goes on.
   virtual void SampleNotLoaded(const ExportVolume& volume, const ExportItem& item, const std::exception_ptr& failure) = 0;
   // WriteWavFile, the bank builder or a preset writer refused the file, or the program
-  // could not be read (the builder and the reader show their own reasons).
-  virtual void NotWritten(const ExportVolume& volume, const ExportItem& item, const std::filesystem::path& path) = 0;
+  // could not be read. `reason`: the warnings given while the file was attempted, in
+  // the system's words, on one line ("Could not perform task; the SF2 engine isn't
+  // running."); empty when none was given (a preset without zones, a preset file
+  // that could not be written).
+  virtual void NotWritten(const ExportVolume& volume, const ExportItem& item, const std::filesystem::path& path,
+                          const std::string& reason) = 0;
+  // A warning given while a file was written that did not stop it (a program whose
+  // last keygroups are skipped); by default, passed on to Warn outside the batch.
+  virtual void Warned(const ExportVolume& volume, const ExportItem& item, const std::string& text);
   virtual void Failed(ExportLoss what, const std::string& text) = 0;
   // A "-L"/"-R" pair was not joined (`why`); its halves are exported as two files.
   virtual void NotJoined(const ExportVolume& /*volume*/, const StereoPair& /*pair*/, const std::string& /*why*/) {}
@@ -145,6 +154,11 @@ class ExportBatch {
   void ExportPreset(const ExportVolume& volume, const ExportItem& item, const ProgramPreset& preset,
                     const PresetWriter& writer);
   void ExportUnplannedSamples(const ExportVolume& volume, const ProgramPreset& preset);
+  // Runs `write`, which attempts the file `path` of `item`, with the warnings it gives
+  // collected: when it fails (false), they are the reason of the file not written,
+  // which is counted; else each is passed on as a warning.
+  bool Attempt(const ExportVolume& volume, const ExportItem& item, const std::filesystem::path& path,
+               const std::function<bool()>& write);
   StatusLine& Warnings();
   // With noClobber: whether `path` is there already (reported and counted), so that
   // nothing is written to it.
@@ -163,6 +177,10 @@ class ExportBatch {
 std::vector<ExportItem> ExportItems(const AkaiVolumeReader& reader, bool withPrograms);
 
 int ItemCount(const std::vector<ExportVolume>& volumes);
+
+// Warnings as one line, as a list or a terminal shows them: a text's own line breaks
+// (the message boxes') become spaces, and each text ends as a sentence before the next.
+std::string WarningsOnOneLine(const std::vector<std::string>& texts);
 
 // Makes the output folder and checks that files can be made in it, so that a folder
 // that cannot be used fails a run once, not once per item. Throws std::runtime_error

@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 
 #include "akai/AkaiException.h"
+#include "common/Warnings.h"
 #include "export/ExportNames.h"
-#include "platform/prompt/Prompt.h"
 
 namespace {
 
@@ -61,9 +62,10 @@ std::optional<ProgramPreset> ReadProgramPreset(AkaiVolumeReader& reader, uint16_
   try {
     reader.LoadProgram(partition, volume, programName);
     return DescribeProgram(reader, partition, volume, warnings);
-  } catch (...) {
-    // A sample read error, or a loop table that contradicts itself.
-    platform::MessageBox(kProgramReadErrorText, platform::MB_OK | platform::MB_ICONSTOP);
+  } catch (const std::exception&) {
+    // A sample read error or a loop table that contradicts itself (CodedError), or
+    // memory that ran out: told as a read error, as the bank builder tells them.
+    Warn(kProgramReadErrorText);
     return std::nullopt;
   }
 }

@@ -57,8 +57,8 @@ struct ProgramPreset {
 ProgramPreset DescribeProgram(AkaiVolumeReader& reader, uint16_t partition, uint16_t volume,
                               StatusLine& warnings);
 
-// Loads program `programName` and describes it. Shows "Error while trying to read the
-// CD." and returns nothing when the program or one of its samples cannot be read.
+// Loads program `programName` and describes it. Warns "Error while trying to read the
+// CD." (Warn) and returns nothing when the program or one of its samples cannot be read.
 std::optional<ProgramPreset> ReadProgramPreset(AkaiVolumeReader& reader, uint16_t partition, uint16_t volume,
                                                const char* programName, StatusLine& warnings);
 

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <exception>
 #include <numbers>
 #include <optional>
 #include <system_error>
@@ -17,10 +18,10 @@
 #include "akai/AkaiException.h"
 #include "akai/AkaiVolumeReader.h"
 #include "audio/WavFile.h"
+#include "common/Warnings.h"
+#include "export/ProgramPreset.h"
 #include "platform/library/Library.h"
 #include "platform/machine/Machine.h"
-#include "platform/prompt/Prompt.h"
-#include "export/ProgramPreset.h"
 
 namespace fs = std::filesystem;
 using namespace sf2;
@@ -135,8 +136,6 @@ class TemporaryWavLock {
 };
 
 StderrStatusLine defaultStatusLine;
-
-void ShowError(const char* text) { platform::MessageBox(text, platform::MB_OK | platform::MB_ICONSTOP); }
 
 }  // namespace
 
@@ -280,7 +279,8 @@ int SoundBankBuilder::Build::Run(const ProgramPreset& preset, const fs::path& ou
     EndBankUnchecked();
     char text[kInfoTextSize + 64];
     std::snprintf(text, sizeof text, kEmptyBank, preset.program.c_str());
-    owner_.statusLine_->SetStatusText(text);
+    // The reason a batch lists with the bank; else the status line's, as it is no error.
+    if (!WarnThroughHandler(text)) owner_.statusLine_->SetStatusText(text);
     return 0;
   }
   return SaveAndEnd(outputPath);
@@ -377,12 +377,12 @@ bool SoundBankBuilder::Build::WriteTemporaryWav(const char* name, const std::opt
 bool SoundBankBuilder::Build::ImportCurrentSample(const char* name, const std::optional<std::vector<FileRun>>& words,
                                                   SFHandle& sample) {
   if (temporaryWav_.empty()) {
-    ShowError(kWavWriteFailedText);
+    Warn(kWavWriteFailedText);
     return false;
   }
   TemporaryWavLock lock(temporaryWav_);
   if (!lock.held()) {
-    ShowError(kWavWriteFailedText);
+    Warn(kWavWriteFailedText);
     return false;
   }
   if (!WriteTemporaryWav(name, words)) return false;
@@ -422,7 +422,7 @@ void SoundBankBuilder::LoadEngine(const std::string& library) {
   UnloadEngine();
   library_ = platform::LoadLibraryA(library.c_str());
   if (library_ == nullptr) {
-    platform::MessageBox(kNoEngineDriver, platform::MB_OK);
+    Warn(kNoEngineDriver, platform::MB_OK);
     return;
   }
   // "SFEditEngine" is a data export that holds the entry function.
@@ -446,13 +446,13 @@ void SoundBankBuilder::UnloadEngine() {
 
 int SoundBankBuilder::IsEngineRunning() const {
   if (api_ != nullptr) return 1;
-  ShowError(kEngineNotRunning);
+  Warn(kEngineNotRunning);
   return 0;
 }
 
 int SoundBankBuilder::CheckEngineResult(int result) {
   if (result == 0) return 1;
-  ShowError(kEngineError);
+  Warn(kEngineError);
   return 0;
 }
 
@@ -466,21 +466,8 @@ int SoundBankBuilder::WriteZoneGenerators(SFHandle zone, const ZoneGenerators& g
 int SoundBankBuilder::BuildSoundBank(AkaiVolumeReader& reader, uint16_t partition,
                                      uint16_t volume, const char* programName,
                                      const fs::path& outputPath, ProgressBar* progress) {
-  try {
-    reader.LoadProgram(partition, volume, programName);
-  } catch (...) {
-    ShowError(kProgramReadErrorText);
-    return 0;
-  }
-  if (!IsEngineRunning()) return 0;
-  ProgramPreset preset;
-  try {
-    preset = DescribeProgram(reader, partition, volume, *statusLine_);
-  } catch (...) {
-    ShowError(kProgramReadErrorText);
-    return 0;
-  }
-  return BuildSoundBank(reader, partition, volume, preset, outputPath, progress);
+  const std::optional<ProgramPreset> preset = ReadProgramPreset(reader, partition, volume, programName, *statusLine_);
+  return preset ? BuildSoundBank(reader, partition, volume, *preset, outputPath, progress) : 0;
 }
 
 int SoundBankBuilder::BuildSoundBank(AkaiVolumeReader& reader, uint16_t partition, uint16_t volume,
@@ -490,9 +477,10 @@ int SoundBankBuilder::BuildSoundBank(AkaiVolumeReader& reader, uint16_t partitio
   try {
     Build build(*this, reader, partition, volume, progress);
     return build.Run(preset, outputPath);
-  } catch (...) {
-    // A zone's sample could not be read (or its loop table contradicts itself).
-    ShowError(kProgramReadErrorText);
+  } catch (const std::exception&) {
+    // A zone's sample could not be read (CodedError: a read error, or a loop table that
+    // contradicts itself), or memory ran out: the build never throws.
+    Warn(kProgramReadErrorText);
     return 0;
   }
 }

@@ -65,8 +65,8 @@ class SoundBankBuilder {
 
   // Loads the engine library (by default "SFEDT32.DLL"; a Windows name or a host
   // path) and asks its "SFEditEngine" entry for the table. A library that cannot be
-  // loaded is reported once; a missing or refusing entry silently leaves the builder
-  // without engine. Replaces any engine loaded before.
+  // loaded is warned of once (Warn, in a plain box by default); a missing or refusing
+  // entry silently leaves the builder without engine. Replaces any engine loaded before.
   void LoadEngine(const std::string& library = kEngineLibraryName);
   // Uses `api` (not owned) as the engine instead of a library.
   void UseEngine(EngineApi* api);
@@ -74,7 +74,9 @@ class SoundBankBuilder {
 
   // Builds the bank of program `programName` in the given partition and volume of
   // `reader` and saves it to `outputPath`. Returns 1 when the bank was saved and
-  // ended without error, else 0. Reports every failure itself; never throws.
+  // ended without error, else 0. Every failure gives its reason through Warn (a
+  // message box unless a handler is set; a bank without samples goes to the status
+  // line instead); never throws.
   int BuildSoundBank(AkaiVolumeReader& reader, uint16_t partition, uint16_t volume,
                      const char* programName, const std::filesystem::path& outputPath,
                      ProgressBar* progress);
@@ -84,10 +86,10 @@ class SoundBankBuilder {
                      const ProgramPreset& preset, const std::filesystem::path& outputPath,
                      ProgressBar* progress);
 
-  // 1 when an engine is loaded; else shows "Could not perform task;\nthe SF2 engine
+  // 1 when an engine is loaded; else warns "Could not perform task;\nthe SF2 engine
   // isn't running." and returns 0.
   int IsEngineRunning() const;
-  // 1 when `result` is 0; else shows "error - unspecific error in SF2 engine" and
+  // 1 when `result` is 0; else warns "error - unspecific error in SF2 engine" and
   // returns 0.
   static int CheckEngineResult(int result);
   // Writes the 22 generators of a zone (ZoneGeneratorsFor) through the engine; returns

@@ -8,6 +8,7 @@
 
 #include "akai/AkaiException.h"
 #include "common/ChainedList.h"
+#include "common/CodedError.h"
 #include "tools/cli/DriveAccess.h"
 
 namespace cli {
@@ -121,8 +122,6 @@ std::string FailureReason(const std::exception_ptr& failure, uint64_t imageBytes
     return "no such entry (list error " + std::to_string(e.code) + ")";
   } catch (const std::exception& e) {
     return e.what();
-  } catch (...) {
-    return "an unknown failure";
   }
 }
 
@@ -140,7 +139,7 @@ const std::vector<UnreadablePartition>& ReadPartitionTable(AkaiVolumeReader& rea
   try {
     reader.ReadPartitions();
     return reader.skippedPartitions();
-  } catch (...) {
+  } catch (const CodedError&) {
     throw CommandError(PartitionTableText(std::current_exception(), imageBytes));
   }
 }
@@ -149,7 +148,7 @@ void ReadVolumeList(AkaiVolumeReader& reader, uint64_t imageBytes, uint16_t part
   const uint64_t start = reader.partitions().At(partition)->startBlock;
   try {
     reader.ReadVolumes(partition);
-  } catch (...) {
+  } catch (const CodedError&) {
     throw CommandError("partition " + PartitionLetter(partition) + ": cannot read its volume list: " +
                        FailureReason(std::current_exception(), imageBytes,
                                      ReadPlace{start, (start + 1) * kBlockSize, "the partition table"}));
@@ -165,7 +164,7 @@ void ReadDirectory(AkaiVolumeReader& reader, uint64_t imageBytes, uint16_t parti
   const std::string label = PartitionLetter(partition) + "/" + entry.name;
   try {
     reader.ReadFiles(partition, volume);
-  } catch (...) {
+  } catch (const CodedError&) {
     throw CommandError("volume " + label + ": cannot read its directory: " +
                        FailureReason(std::current_exception(), imageBytes,
                                      ReadPlace{block, (block + 1) * kBlockSize, "the volume list"}));
@@ -266,11 +265,11 @@ int ReportFailures(const std::filesystem::path& image, std::ostream& err, const 
     return command();
   } catch (const ImageOpenError& error) {
     err << kProgram << ": " << error.what() << "\n";
+  } catch (const CodedError&) {
+    // The reader's own failures outside the steps that explain them.
+    err << kProgram << ": " << name << ": the disc structure cannot be read\n";
   } catch (const std::exception& error) {
     err << kProgram << ": " << name << ": " << error.what() << "\n";
-  } catch (...) {
-    // The reader's own exception types outside the steps that explain them.
-    err << kProgram << ": " << name << ": the disc structure cannot be read\n";
   }
   return kExitFailure;
 }

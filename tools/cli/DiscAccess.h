@@ -21,6 +21,7 @@
 #include "akai/AkaiRecords.h"
 #include "akai/AkaiVolumeReader.h"
 #include "akai/ImageFileSource.h"
+#include "common/CodedError.h"
 
 namespace cli {
 

@@ -45,7 +45,7 @@ void ReadDetails(AkaiVolumeReader& reader, uint64_t imageBytes, uint16_t partiti
         reader.LoadSample(partition, volume, file.name.c_str(), false);
         file.sample = DetailsOf(reader.sample());
       }
-    } catch (...) {
+    } catch (const CodedError&) {
       const uint16_t start = reader.partitions().At(partition)->startBlock;
       failures.push_back(label + "/" + file.name + ": cannot read its header: " +
                          FailureReason(std::current_exception(), imageBytes,

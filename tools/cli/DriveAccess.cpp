@@ -17,7 +17,7 @@ std::unique_ptr<CDReader> FindDrives() {
   }
   try {
     reader->EnumerateDrives();
-  } catch (...) {
+  } catch (const std::exception&) {  // a failed read (CodedError), or the drive table's failure
     throw CommandError("cannot find the CD-ROM drives: " + FailureReason(std::current_exception(), kUnknownLength));
   }
   return reader;
@@ -43,7 +43,7 @@ std::unique_ptr<CDReader> OpenDrive(char letter) {
   reader->SelectDevice(letter);
   try {
     reader->ReadTOC();
-  } catch (...) {
+  } catch (const CodedError&) {
     if (reader->lastImageFault() == CDReader::ImageFault::kMissing) {
       throw CommandError("cannot read the disc: the disc image of drive " + std::string(1, letter) + ": is missing");
     }

@@ -11,8 +11,8 @@
 
 #include "export/ExportBatch.h"
 #include "export/ExportNames.h"
+#include "common/Warnings.h"
 #include "export/SoundBankBuilder.h"
-#include "platform/prompt/Prompt.h"
 #include "tools/cli/DiscAccess.h"
 #include "tools/cli/DiscListing.h"
 #include "tools/cli/ProgressLine.h"
@@ -21,26 +21,6 @@ namespace cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The builder's message boxes print on the terminal too: the progress line is taken
-// away first, so that both stay readable.
-class ClearingPrompt : public platform::Prompt {
- public:
-  explicit ClearingPrompt(ProgressLine& progress) : progress_(progress), previous_(platform::InstallPrompt(this)) {}
-  ~ClearingPrompt() override { platform::InstallPrompt(previous_); }
-  ClearingPrompt(const ClearingPrompt&) = delete;
-  ClearingPrompt& operator=(const ClearingPrompt&) = delete;
-
-  int Show(const std::string& text, const std::string& caption, unsigned type) override {
-    progress_.Clear();
-    return (previous_ ? *previous_ : terminal_).Show(text, caption, type);
-  }
-
- private:
-  ProgressLine& progress_;
-  platform::Prompt* previous_;  // null: the terminal prompt
-  platform::TerminalPrompt terminal_;
-};
 
 // Prints the bank builder's status-line warnings as lines on standard error.
 class ErrStatusLine : public StatusLine {
@@ -100,7 +80,11 @@ class ExportRun : public ExportReport {
     out_ << "kept " << path.string() << " (already there)\n";
   }
   void SampleNotLoaded(const ExportVolume& volume, const ExportItem& item, const std::exception_ptr& failure) override;
-  void NotWritten(const ExportVolume& volume, const ExportItem& item, const fs::path& path) override;
+  void NotWritten(const ExportVolume& volume, const ExportItem& item, const fs::path& path,
+                  const std::string& reason) override;
+  void Warned(const ExportVolume& volume, const ExportItem& item, const std::string& text) override {
+    Print(volume.label + "/" + item.name + ": " + WarningsOnOneLine({text}));
+  }
   void Failed(ExportLoss, const std::string& text) override { Print(text); }
   void NotJoined(const ExportVolume& volume, const StereoPair& pair, const std::string& why) override;
 
@@ -127,6 +111,9 @@ std::string Count(int count, const std::string& noun) {
 }
 
 int ExportRun::Run() {
+  // Warnings given outside an item's files (a program read to choose its samples) are
+  // printed as lines too, never as a terminal prompt.
+  const ScopedWarningHandler warnings([this](const std::string& text) { Print(WarningsOnOneLine({text})); });
   ExportBatch batch(imageDisc_, *this,
                     {.normalize = options_.normalize,
                      .withPrograms = formats_.Any(),
@@ -140,7 +127,6 @@ int ExportRun::Run() {
   PrepareOutputFolder(options_.outputDir);
   if (options_.all) volumes = batch.PlanAllVolumes(options_.outputDir);
   ProgressLine progress(err_, options_.progress, ItemCount(volumes));
-  ClearingPrompt prompt(progress);
   progress_ = &progress;
   statusLine_ = std::make_unique<ErrStatusLine>(err_, progress);
   batch.Export(volumes);
@@ -173,7 +159,7 @@ std::vector<ExportItem> ExportRun::SelectedItems(const ExportVolume& volume) {
     programs.insert(name);
     try {
       reader.LoadProgram(volume.partition, volume.volume, name.c_str());
-    } catch (...) {
+    } catch (const CodedError&) {
       continue;  // exporting the program reports why it cannot be read
     }
     const AkaiProgram& program = reader.program();
@@ -222,11 +208,13 @@ void ExportRun::SampleNotLoaded(const ExportVolume& volume, const ExportItem& it
         FailureReason(failure, disc_.imageBytes(), FilePlace(start, item.start, item.size, "its directory entry")));
 }
 
-void ExportRun::NotWritten(const ExportVolume& volume, const ExportItem& item, const fs::path& path) {
+void ExportRun::NotWritten(const ExportVolume& volume, const ExportItem& item, const fs::path& path,
+                           const std::string& reason) {
   Print(volume.label + "/" + item.name +
         (!item.program                 ? ": could not write " + path.string()
-         : path.extension() == ".sf2" ? std::string(": the bank was not written (see above)")
-                                      : ": " + path.filename().string() + " was not written (see above)"));
+         : path.extension() == ".sf2" ? std::string(": the bank was not written")
+                                      : ": " + path.filename().string() + " was not written") +
+        (reason.empty() ? "" : ": " + reason));
 }
 
 // A note, not a failure: both halves are still written.

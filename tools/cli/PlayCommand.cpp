@@ -56,7 +56,7 @@ const AkaiSample& LoadSample(OpenedDisc& disc, const SelectedVolume& volume, con
   const FileListing* item = FindItem(files, name, false);
   try {
     disc.reader().LoadSample(volume.partition, volume.volume, name.c_str(), true);
-  } catch (...) {
+  } catch (const CodedError&) {
     const uint16_t start = disc.reader().partitions().At(volume.partition)->startBlock;
     throw CommandError("volume " + volume.label + ": cannot load sample \"" + name + "\": " +
                        FailureReason(std::current_exception(), disc.imageBytes(),

@@ -87,7 +87,7 @@ void ProgramPrinter::PrintZone(const AkaiKeygroup& keygroup, uint32_t z) {
     out_ << "        in a bank: coarse tune " << GeneratorAmount(generators, sf2::kCoarseTune) << " semitones, fine tune "
          << GeneratorAmount(generators, sf2::kFineTune) << " cents, "
          << (GeneratorAmount(generators, sf2::kSampleModes) != 0 ? "looped" : "not looped") << "\n";
-  } catch (...) {
+  } catch (const CodedError&) {
     out_ << "        sample: cannot be loaded: "
          << FailureReason(std::current_exception(), disc_.imageBytes(), PlaceOf(zone.sampleName, false)) << "\n";
     allLoaded_ = false;
@@ -129,7 +129,7 @@ void PrintSampleHeader(const AkaiSample& sample, const FileListing& listed, cons
 int ShowSample(OpenedDisc& disc, const SelectedVolume& volume, const FileListing& listed, std::ostream& out) {
   try {
     disc.reader().LoadSample(volume.partition, volume.volume, listed.name.c_str(), false);
-  } catch (...) {
+  } catch (const CodedError&) {
     const uint16_t start = disc.reader().partitions().At(volume.partition)->startBlock;
     throw CommandError("volume " + volume.label + ": cannot load sample \"" + listed.name + "\": " +
                        FailureReason(std::current_exception(), disc.imageBytes(),
@@ -153,7 +153,7 @@ int Show(const ShowOptions& options, const VolumeChoice& choice, std::ostream& o
   ProgramPrinter printer(disc, volume, std::move(files), out);
   try {
     disc.reader().LoadProgram(volume.partition, volume.volume, name.c_str());
-  } catch (...) {
+  } catch (const CodedError&) {
     throw CommandError("volume " + volume.label + ": cannot load program \"" + name +
                        "\": " + FailureReason(std::current_exception(), disc.imageBytes(), printer.PlaceOf(name, true)));
   }
