@@ -258,10 +258,7 @@ void ExportBatch::ExportPreset(const ExportVolume& volume, const ExportItem& ite
                                const PresetWriter& writer) {
   const fs::path path = volume.folder / (ExportBaseName(item.name) + std::string(writer.Extension()));
   if (Keeps(path)) return;
-  // A preset without zones plays nothing: like the bank, it is not written.
-  if (!Attempt(volume, item, path, [&] { return !preset.zones.empty() && WritePresetFile(writer, preset, path); })) {
-    return;
-  }
+  if (!Attempt(volume, item, path, [&] { return WritePresetFile(writer, preset, path); })) return;
   ++counts_.presets;
   report_.Wrote(path);
 }

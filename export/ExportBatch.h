@@ -96,8 +96,7 @@ class ExportReport {
   // WriteWavFile, the bank builder or a preset writer refused the file, or the program
   // could not be read. `reason`: the warnings given while the file was attempted, in
   // the system's words, on one line ("Could not perform task; the SF2 engine isn't
-  // running."); empty when none was given (a preset without zones, a preset file
-  // that could not be written).
+  // running."; empty when none was given).
   virtual void NotWritten(const ExportVolume& volume, const ExportItem& item, const std::filesystem::path& path,
                           const std::string& reason) = 0;
   // A warning given while a file was written that did not stop it (a program whose

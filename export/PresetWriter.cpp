@@ -6,6 +6,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "common/Warnings.h"
+
 namespace {
 
 std::string_view Trimmed(std::string_view text) {
@@ -62,6 +64,10 @@ std::string KnownExportFormats() {
 }
 
 bool WritePresetFile(const PresetWriter& writer, const ProgramPreset& preset, const std::filesystem::path& path) {
+  if (preset.zones.empty()) {
+    Warn("WARNING - Preset " + preset.program + " not written (seems to contain no valid samples)");
+    return false;
+  }
   const std::string text = writer.Format(preset);
   {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
@@ -69,6 +75,7 @@ bool WritePresetFile(const PresetWriter& writer, const ProgramPreset& preset, co
   }
   std::error_code ignored;
   std::filesystem::remove(path, ignored);
+  Warn(kPresetWriteFailedText);
   return false;
 }
 

@@ -49,8 +49,12 @@ std::string ExportFormatList(const ExportFormats& formats);
 // "sf2, sfz, dspreset": the known names, for help texts.
 std::string KnownExportFormats();
 
-// Writes the preset file at `path`, replacing any file there; on failure removes what
-// was written and returns false.
+inline constexpr const char* kPresetWriteFailedText = "Could not write preset file";
+
+// Writes the preset file at `path`, replacing any file there, and returns true. A
+// preset without zones plays nothing and is not written: "WARNING - Preset NAME not
+// written (seems to contain no valid samples)". A file that cannot be written is
+// removed again: kPresetWriteFailedText. Both are warned of (Warn) and return false.
 bool WritePresetFile(const PresetWriter& writer, const ProgramPreset& preset, const std::filesystem::path& path);
 
 // A plain decimal number (no exponent) with `decimals` places, or more for small

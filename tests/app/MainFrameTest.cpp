@@ -271,6 +271,22 @@ TEST_F(MainFrameTest, ReadFailuresAreReportedAndTheRestGoesOn) {
   EXPECT_EQ(prompt_.texts().size(), 4u);
 }
 
+// A bank the builder could not write is listed in the summary with the builder's own
+// reason, which is not shown apart.
+TEST_F(MainFrameTest, ExportSummaryGivesTheBuildersReason) {
+  apptest::BankBuilder().UnloadEngine();
+  frame_.OnRefresh();
+  SelectVolume("DRUMS");
+  SelectItems({1});  // KIT
+  const fs::path folder = testsupport::FreshFolder("bank-reason");
+  ChooseFolder(folder);
+  frame_.ExportSelection();
+  EXPECT_EQ(prompt_.texts(), (std::vector<std::string>{"0 files written to " + folder.string() +
+                                                       ".\n\nNot written:\nKIT: Could not perform task; the SF2 "
+                                                       "engine isn't running.\n"}));
+  apptest::BankBuilder().LoadEngine();
+}
+
 // What a screen reader announces: every control of the window and of Preferences has
 // a name and a description.
 TEST_F(MainFrameTest, EveryControlHasAnAccessibleNameAndDescription) {
