@@ -70,9 +70,8 @@ std::string LoadFailureText(const std::exception_ptr& failure) {
     std::rethrow_exception(failure);
   } catch (const CDReaderException&) {
     return FormatText(IDS_NOT_LOADED, LoadText(IDS_READ_ERROR).toStdString().c_str());
-  } catch (const AKAIException& error) {
-    return FormatText(IDS_NOT_LOADED, ("AKAI reader error " + std::to_string(error.code)).c_str());
   } catch (const std::exception& error) {
+    // The reader's other failures (CodedError) say what their code means.
     return FormatText(IDS_NOT_LOADED, error.what());
   }
 }
