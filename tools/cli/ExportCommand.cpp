@@ -9,10 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "common/Warnings.h"
 #include "export/ExportBatch.h"
 #include "export/ExportNames.h"
-#include "common/Warnings.h"
 #include "export/SoundBankBuilder.h"
+#include "platform/prompt/Prompt.h"
 #include "tools/cli/DiscAccess.h"
 #include "tools/cli/DiscListing.h"
 #include "tools/cli/ProgressLine.h"
@@ -21,6 +22,27 @@ namespace cli {
 namespace {
 
 namespace fs = std::filesystem;
+
+// A drive that does not answer asks whether to try again through the terminal prompt:
+// the progress line is taken away first, so that both stay readable. (Warnings never
+// reach the prompt: they are printed as lines.)
+class ClearingPrompt : public platform::Prompt {
+ public:
+  explicit ClearingPrompt(ProgressLine& progress) : progress_(progress), previous_(platform::InstallPrompt(this)) {}
+  ~ClearingPrompt() override { platform::InstallPrompt(previous_); }
+  ClearingPrompt(const ClearingPrompt&) = delete;
+  ClearingPrompt& operator=(const ClearingPrompt&) = delete;
+
+  int Show(const std::string& text, const std::string& caption, unsigned type) override {
+    progress_.Clear();
+    return (previous_ ? *previous_ : terminal_).Show(text, caption, type);
+  }
+
+ private:
+  ProgressLine& progress_;
+  platform::Prompt* previous_;  // null: the terminal prompt
+  platform::TerminalPrompt terminal_;
+};
 
 // Prints the bank builder's status-line warnings as lines on standard error.
 class ErrStatusLine : public StatusLine {
@@ -127,6 +149,7 @@ int ExportRun::Run() {
   PrepareOutputFolder(options_.outputDir);
   if (options_.all) volumes = batch.PlanAllVolumes(options_.outputDir);
   ProgressLine progress(err_, options_.progress, ItemCount(volumes));
+  ClearingPrompt prompt(progress);
   progress_ = &progress;
   statusLine_ = std::make_unique<ErrStatusLine>(err_, progress);
   batch.Export(volumes);
