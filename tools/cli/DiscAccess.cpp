@@ -114,7 +114,7 @@ std::string FailureReason(const std::exception_ptr& failure, uint64_t imageBytes
       case AKAIException::kCorruptData: return "the data is corrupt (a name or header that cannot be decoded)";
       case AKAIException::kNameNotFound: return "it is not in the volume's directory";
       case AKAIException::kContradictoryLoops: return "its loop table contradicts itself";
-      default: return "AKAI error " + std::to_string(e.code);
+      default: return e.what();
     }
   } catch (const CDReaderException& e) {
     return CannotReadText(place ? &*place : nullptr, imageBytes, "read status " + std::to_string(e.status));
@@ -265,9 +265,9 @@ int ReportFailures(const std::filesystem::path& image, std::ostream& err, const 
     return command();
   } catch (const ImageOpenError& error) {
     err << kProgram << ": " << error.what() << "\n";
-  } catch (const CodedError&) {
+  } catch (const CodedError& error) {
     // The reader's own failures outside the steps that explain them.
-    err << kProgram << ": " << name << ": the disc structure cannot be read\n";
+    err << kProgram << ": " << name << ": the disc structure cannot be read: " << error.what() << "\n";
   } catch (const std::exception& error) {
     err << kProgram << ": " << name << ": " << error.what() << "\n";
   }
