@@ -400,6 +400,21 @@ TEST(ExportCommand, WithoutTheEngineBanksFailAndSamplesAreStillWritten) {
   EXPECT_EQ(Entries(dir), (std::set<std::string>{"piano c3.wav", "bass.wav"}));
 }
 
+// A warning that does not stop its file is printed once on the item's line, no prompt.
+TEST(ExportCommand, AWarningThatDoesNotStopTheBankIsPrintedOnItsLine) {
+  testsupport::ScriptedPrompt prompt;
+  DiscDescription disc = KeysDisc();
+  akaiimage::ProgramDescription kit = Kit();
+  kit.keygroups.insert(kit.keygroups.end(), 2, kit.keygroups[0]);
+  kit.keygroups[1].mark = 0;
+  disc.partitions[0].volumes[0].files[2] = clitest::ProgramFile(kit);
+  const CliRun run = Export(OneVolume(testsupport::BuildImage(disc), testsupport::FreshFolder("warned"), "A", "KEYS"));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(Contains(run.err, "A/KEYS/KIT: WARNING: program seems corrupt. Skipping keygroups 2 through 3.\n"))
+      << run.err;
+  EXPECT_TRUE(prompt.texts().empty()) << prompt.texts().front();
+}
+
 TEST(ExportCommand, ErrorsNameWhatWasAskedFor) {
   DiscDescription notAkai = KeysDisc();
   notAkai.damagedSignatureBytes = 20;
