@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "akai/AkaiVolumeReader.h"
+#include "akai/PlayLoopAndTuning.h"
 #include "platform/prompt/Prompt.h"
 
 namespace fs = std::filesystem;

@@ -103,3 +103,26 @@ function(carvox_qt_test name)
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
     PROPERTIES LABELS ${name} ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 endfunction()
+
+# carvox_check_private_headers()
+#   Part of every build: fails when a file includes another folder's private header
+#   (one in its internal/ subfolder). Every source file is a dependency, so an added
+#   include is checked on the next build.
+function(carvox_check_private_headers)
+  set(folders common akai cdrom audio export app installer uninstaller platform tools tests bench)
+  set(patterns)
+  foreach(folder IN LISTS folders)
+    foreach(extension h cpp c cpp.in)
+      list(APPEND patterns ${PROJECT_SOURCE_DIR}/${folder}/*.${extension})
+    endforeach()
+  endforeach()
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${patterns})
+  list(JOIN folders " " folder_words)
+  set(stamp ${CMAKE_BINARY_DIR}/private-headers.stamp)
+  add_custom_command(OUTPUT ${stamp}
+    COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR} -DSTAMP=${stamp} "-DFOLDERS=${folder_words}"
+            -P ${PROJECT_SOURCE_DIR}/cmake/CheckPrivateHeaders.cmake
+    DEPENDS ${sources} ${PROJECT_SOURCE_DIR}/cmake/CheckPrivateHeaders.cmake
+    COMMENT "Checking that private headers stay in their folders" VERBATIM)
+  add_custom_target(carvox_private_headers ALL DEPENDS ${stamp})
+endfunction()

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "akai/AkaiException.h"
+#include "akai/PlayLoopAndTuning.h"
 #include "export/ExportNames.h"
 #include "platform/prompt/Prompt.h"
 

@@ -16,6 +16,7 @@
 
 #include "akai/AkaiException.h"
 #include "akai/AkaiVolumeReader.h"
+#include "akai/PlayLoopAndTuning.h"
 #include "audio/WavFile.h"
 #include "platform/library/Library.h"
 #include "platform/machine/Machine.h"

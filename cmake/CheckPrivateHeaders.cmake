@@ -1,0 +1,31 @@
+# cmake -DSOURCE_DIR=... -DFOLDERS="akai app ..." [-DSTAMP=...] -P CheckPrivateHeaders.cmake
+#   Fails when a file includes another folder's private header. A folder's private
+#   headers lie in its `internal/` subfolder ("akai/internal/AkaiNames.h"); only the
+#   folder itself, its tests (tests/akai/) and the fuzz targets (which feed parsers
+#   directly) may include them. See docs/architecture.md.
+separate_arguments(FOLDERS)
+set(patterns)
+foreach(folder IN LISTS FOLDERS)
+  foreach(extension h cpp c cpp.in)
+    list(APPEND patterns ${SOURCE_DIR}/${folder}/*.${extension})
+  endforeach()
+endforeach()
+file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR} ${patterns})
+set(violations "")
+foreach(source IN LISTS sources)
+  file(STRINGS ${SOURCE_DIR}/${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]+\"[^\"]+/internal/")
+  foreach(line IN LISTS includes)
+    string(REGEX REPLACE ".*\"(.+)/internal/.*" "\\1" owner "${line}")
+    if(NOT source MATCHES "^(${owner}|tests/${owner}|tests/fuzz)/")
+      string(STRIP "${line}" line)
+      string(APPEND violations "  ${source}: ${line}\n")
+    endif()
+  endforeach()
+endforeach()
+if(violations)
+  message(FATAL_ERROR "Private headers included from outside their folder:\n${violations}"
+                      "Include the folder's public headers, or move what is needed into one.")
+endif()
+if(STAMP)
+  file(TOUCH ${STAMP})
+endif()
