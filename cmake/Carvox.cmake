@@ -1,6 +1,7 @@
 # carvox_library(NAME SOURCES... [DEPS libs...])
 #   One library target per module folder; headers are included as "folder/Header.h"
-#   from the source root.
+#   from the source root. Those in the folder's internal/ subfolder are private to it
+#   (carvox_check_private_headers).
 function(carvox_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
