@@ -117,13 +117,16 @@ function(carvox_check_private_headers)
       list(APPEND patterns ${PROJECT_SOURCE_DIR}/${folder}/*.${extension})
     endforeach()
   endforeach()
-  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${patterns})
-  list(JOIN folders " " folder_words)
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DIR} ${patterns})
+  set(list ${CMAKE_BINARY_DIR}/private-headers-sources.txt)
+  list(JOIN sources "\n" lines)
+  file(CONFIGURE OUTPUT ${list} CONTENT "${lines}\n")
+  list(TRANSFORM sources PREPEND ${PROJECT_SOURCE_DIR}/)
   set(stamp ${CMAKE_BINARY_DIR}/private-headers.stamp)
   add_custom_command(OUTPUT ${stamp}
-    COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR} -DSTAMP=${stamp} "-DFOLDERS=${folder_words}"
+    COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR} -DSTAMP=${stamp} -DSOURCES=${list}
             -P ${PROJECT_SOURCE_DIR}/cmake/CheckPrivateHeaders.cmake
-    DEPENDS ${sources} ${PROJECT_SOURCE_DIR}/cmake/CheckPrivateHeaders.cmake
+    DEPENDS ${sources} ${list} ${PROJECT_SOURCE_DIR}/cmake/CheckPrivateHeaders.cmake
     COMMENT "Checking that private headers stay in their folders" VERBATIM)
   add_custom_target(carvox_private_headers ALL DEPENDS ${stamp})
 endfunction()

@@ -1,16 +1,10 @@
-# cmake -DSOURCE_DIR=... -DFOLDERS="akai app ..." [-DSTAMP=...] -P CheckPrivateHeaders.cmake
+# cmake -DSOURCE_DIR=... -DSOURCES=LIST-FILE [-DSTAMP=...] -P CheckPrivateHeaders.cmake
+#   LIST-FILE names the files to check, one a line, relative to SOURCE_DIR.
 #   Fails when a file includes another folder's private header. A folder's private
 #   headers lie in its `internal/` subfolder ("akai/internal/AkaiNames.h"); only the
 #   folder itself, its tests (tests/akai/) and the fuzz targets (which feed parsers
 #   directly) may include them, and no public header does. See docs/architecture.md.
-separate_arguments(FOLDERS)
-set(patterns)
-foreach(folder IN LISTS FOLDERS)
-  foreach(extension h cpp c cpp.in)
-    list(APPEND patterns ${SOURCE_DIR}/${folder}/*.${extension})
-  endforeach()
-endforeach()
-file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR} ${patterns})
+file(STRINGS ${SOURCES} sources)
 set(violations "")
 foreach(source IN LISTS sources)
   file(STRINGS ${SOURCE_DIR}/${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]+\"[^\"]+/internal/")
