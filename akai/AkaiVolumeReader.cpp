@@ -1,3 +1,5 @@
+// AkaiVolumeReader: partitions, volume lists, directories, block reads, the CD label,
+// and loading samples and programs (their headers are decoded by akai/AkaiHeaders.cpp).
 #include "akai/AkaiVolumeReader.h"
 
 #include <algorithm>

@@ -23,20 +23,19 @@ struct SkippedPartition {
 // Reads one disc through a SectorSource and holds one piece of each kind at a time: the
 // partition list, the volume list of one partition, the directory of one volume, one
 // sample and one program. Each read replaces the piece of its kind:
-//   partitions(), skippedPartitions()  after ReadPartitions (ReadVolumes reads them when
-//                                       none are held);
-//   volumes()                           of currentPartition(), after ReadVolumes;
-//   files()                             of currentVolume() in currentPartition(), after
-//                                       ReadFiles; a load reads them again when it names
-//                                       another volume, so references into files() and
-//                                       volumes() end at the next load;
-//   sample()                            the sample of the last LoadSample or
-//                                       LocateSampleWords, its words included: the next
-//                                       one replaces it, so a caller that needs two
-//                                       samples at once moves the first one's data out;
-//   program()                           the program of the last LoadProgram.
-// After a call throws, the pieces it would have replaced (for a load, the directory
-// too when it had to read it) are not to be used until they are read again.
+// - partitions() and skippedPartitions(): after ReadPartitions (ReadVolumes calls it
+//   when no partition is held);
+// - volumes(): those of currentPartition(), after ReadVolumes;
+// - files(): the directory of currentVolume() in currentPartition(), after ReadFiles. A
+//   load that names another volume reads the directory again (and the volume list, for
+//   another partition), which ends every reference into the old ones;
+// - sample(): the sample of the last LoadSample, or the header alone after
+//   LocateSampleWords. The next one replaces it, words included: a caller that needs two
+//   samples at once (a stereo pair) copies what it needs of the first before loading
+//   the second;
+// - program(): the program of the last LoadProgram.
+// After a call throws, the pieces it would have replaced are not to be used until they
+// are read again.
 class AkaiVolumeReader {
  public:
   static constexpr uint32_t kBlockSize = 8192;
