@@ -1,4 +1,4 @@
-#include "akai/AkaiNames.h"
+#include "akai/internal/AkaiNames.h"
 
 #include <cstring>
 

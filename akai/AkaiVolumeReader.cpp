@@ -1,12 +1,15 @@
+// AkaiVolumeReader: partitions, volume lists, directories, block reads, the CD label,
+// and loading samples and programs (their headers are decoded by akai/AkaiHeaders.cpp).
 #include "akai/AkaiVolumeReader.h"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
-#include "akai/AkaiNames.h"
 #include "akai/LittleEndian.h"
 #include "akai/PartitionTable.h"
+#include "akai/internal/AkaiHeaders.h"
+#include "akai/internal/AkaiNames.h"
 
 namespace {
 
@@ -43,14 +46,37 @@ class QuietScope {
   bool previous_;
 };
 
-}  // namespace
+// Compares a directory name with a wanted name the way the sampler does: trailing
+// spaces of the stored name do not count, case does.
+bool SameName(const char (&stored)[13], const char* wanted) {
+  char name[13];
+  std::memcpy(name, stored, sizeof name);
+  for (int i = 11; i >= 0 && (name[i] == ' ' || name[i] == '\0'); --i) name[i] = '\0';
+  name[12] = '\0';
+  return std::strcmp(name, wanted) == 0;
+}
 
-// The blocks a listed file covers, relative to its partition.
-struct AkaiVolumeReader::BlockRange {
-  uint32_t first;
-  uint32_t end;  // one past the last
-  bool Contains(uint32_t block) const { return first <= block && block < end; }
-};
+const AkaiFile& FindFile(const ChainedList<AkaiFile>& files, const char* name, AkaiFileKind s1000,
+                         AkaiFileKind s3000) {
+  const int count = files.Count();
+  for (int i = 0; i < count; ++i) {
+    const AkaiFile& file = *files.At(i);
+    if ((file.kind == s1000 || file.kind == s3000) && SameName(file.name, name)) return file;
+  }
+  throw AKAIException{AKAIException::kNameNotFound};
+}
+
+// The directory is re-read only when nothing is listed or another volume is asked for
+// (ReadFiles makes the partition and volume current).
+const AkaiPartition& OpenVolume(AkaiVolumeReader& reader, uint16_t partition, uint16_t volume) {
+  if (reader.files().Count() == 0 || reader.currentPartition() != partition ||
+      reader.currentVolume() != volume) {
+    reader.ReadFiles(partition, volume);
+  }
+  return *reader.partitions().At(partition);
+}
+
+}  // namespace
 
 std::vector<AkaiVolumeReader::BlockRange> AkaiVolumeReader::FileRanges() const {
   std::vector<BlockRange> ranges;
@@ -263,14 +289,62 @@ void AkaiVolumeReader::ReadProgramBlocks(uint32_t firstBlock, uint32_t count, ui
   }
 }
 
-int AkaiVolumeReader::FileAtBlock(uint32_t block) const {
-  const std::vector<BlockRange> ranges = FileRanges();
-  for (size_t j = 0; j < ranges.size(); ++j) {
-    if (ranges[j].Contains(block)) return static_cast<int>(j);
+void AkaiVolumeReader::LoadSample(uint16_t partition, uint16_t volume, const char* name,
+                                  bool withData) {
+  const AkaiPartition& part = OpenVolume(*this, partition, volume);
+  const AkaiFile& file = FindFile(files_, name, S1000Sample, S3000Sample);
+
+  // At least the first block, also for an empty file, so that the header fields can be
+  // looked at (and the file rejected by its length).
+  const uint32_t blocks = withData ? std::max<uint32_t>(1, BlocksOf(file.length)) : 1;
+  if (withData) {
+    ReadFileBlocks(file, blocks, part.startBlock, false);
+  } else {
+    ReadContiguousBlocks(uint32_t{part.startBlock} + file.startBlock, blocks);
   }
-  return -1;
+
+  const uint8_t* buffer = fileBuffer_.get();
+  const uint32_t headerSize = akaiheaders::SampleHeaderSize(file.kind, buffer, file.length);
+  akaiheaders::DecodeSample(buffer, blocks * kBlockSize, headerSize, file.length, withData,
+                            sample_);
 }
 
-uint16_t AkaiVolumeReader::NextFreeBlock(uint16_t block) const { return FirstFreeFrom(FileRanges(), block); }
+std::optional<std::vector<FileRun>> AkaiVolumeReader::LocateSampleWords(uint16_t partition, uint16_t volume,
+                                                                         const char* name) {
+  const AkaiPartition& part = OpenVolume(*this, partition, volume);
+  const AkaiFile& file = FindFile(files_, name, S1000Sample, S3000Sample);
+  if (!source_.FileRunOf((uint32_t{part.startBlock} + file.startBlock) * kSectorsPerBlock, kSectorsPerBlock)) {
+    return std::nullopt;
+  }
+  LoadSample(partition, volume, name, false);
+  const uint32_t headerSize = akaiheaders::SampleHeaderSize(file.kind, fileBuffer_.get(), file.length);
+  // The played words, as bytes of the file's blocks taken in order.
+  uint64_t skip = headerSize + 2ULL * sample_.startMarker;
+  uint64_t left = 2ULL * sample_.sampleCount;
+  std::vector<FileRun> words;
+  // Every block is checked, those after the words too: a load with data reads them all.
+  for (const BlockRun& run : SampleBlockRuns(file, part.startBlock)) {
+    const std::optional<FileRun> blocks = source_.FileRunOf(run.first * kSectorsPerBlock, run.count * kSectorsPerBlock);
+    if (!blocks) return std::nullopt;
+    const uint64_t from = std::min(skip, blocks->bytes);
+    const uint64_t take = std::min(left, blocks->bytes - from);
+    if (take > 0) words.push_back({blocks->fd, blocks->offset + from, take});
+    skip -= from;
+    left -= take;
+  }
+  return words;
+}
 
-bool AkaiVolumeReader::IsFileStart(uint16_t block) const { return StartsAt(FileRanges(), block); }
+void AkaiVolumeReader::LoadProgram(uint16_t partition, uint16_t volume, const char* name) {
+  const AkaiPartition& part = OpenVolume(*this, partition, volume);
+  const AkaiFile& file = FindFile(files_, name, S1000Program, S3000Program);
+
+  const uint32_t headerSize = file.kind == S3000Program ? akaiheaders::kS3000ProgramHeaderSize
+                                                       : akaiheaders::kS1000HeaderSize;
+  const uint32_t blocks = BlocksOf(file.length);
+  ReadFileBlocks(file, blocks, part.startBlock, true);
+  // Keygroups come only from the file's own bytes: the rest of its last block belongs
+  // to no one and may hold another file's stale bytes.
+  akaiheaders::DecodeProgram(fileBuffer_.get(), std::min(blocks * kBlockSize, file.length), headerSize,
+                             file.length, program_);
+}

@@ -1,6 +1,6 @@
 #pragma once
 // Reads the structure of an AKAI S1000/S3000 disc through a SectorSource: partition
-// table, volume lists, directories, file blocks, and the program and sample headers.
+// table, volume lists, directories, and the program and sample files.
 
 #include <cstdint>
 #include <memory>
@@ -20,6 +20,22 @@ struct SkippedPartition {
   uint16_t size = 0;
 };
 
+// Reads one disc through a SectorSource and holds one piece of each kind at a time: the
+// partition list, the volume list of one partition, the directory of one volume, one
+// sample and one program. Each read replaces the piece of its kind:
+// - partitions() and skippedPartitions(): after ReadPartitions (ReadVolumes calls it
+//   when no partition is held);
+// - volumes(): those of currentPartition(), after ReadVolumes;
+// - files(): the directory of currentVolume() in currentPartition(), after ReadFiles. A
+//   load that names another volume reads the directory again (and the volume list, for
+//   another partition), which ends every reference into the old ones;
+// - sample(): the sample of the last LoadSample, or the header alone after
+//   LocateSampleWords. The next one replaces it, words included: a caller that needs two
+//   samples at once (a stereo pair) copies what it needs of the first before loading
+//   the second;
+// - program(): the program of the last LoadProgram.
+// After a call throws, the pieces it would have replaced are not to be used until they
+// are read again.
 class AkaiVolumeReader {
  public:
   static constexpr uint32_t kBlockSize = 8192;
@@ -32,18 +48,9 @@ class AkaiVolumeReader {
   AkaiVolumeReader(const AkaiVolumeReader&) = delete;
   AkaiVolumeReader& operator=(const AkaiVolumeReader&) = delete;
 
-  void ReadBlock(uint32_t block);
   void ReadPartitions();
   void ReadVolumes(uint16_t partition);
   void ReadFiles(uint16_t partition, uint16_t volume);
-  void ReadContiguousBlocks(uint32_t firstBlock, uint32_t count);
-  // Replaces the file buffer with the listed blocks (relative to `partitionStart`) in
-  // order; runs of consecutive blocks go to the drive as contiguous reads do.
-  void ReadChainedBlocks(const std::vector<uint16_t>& blocks, uint32_t partitionStart);
-  void ReadProgramBlocks(uint32_t firstBlock, uint32_t count, uint16_t partitionStart);
-  int FileAtBlock(uint32_t block) const;
-  uint16_t NextFreeBlock(uint16_t block) const;
-  bool IsFileStart(uint16_t block) const;
 
   void LoadSample(uint16_t partition, uint16_t volume, const char* name, bool withData);
   // Loads the sample's header (as LoadSample without data) and gives where its played
@@ -68,10 +75,10 @@ class AkaiVolumeReader {
   const AkaiProgram& program() const { return program_; }
   int32_t currentPartition() const { return currentPartition_; }
   int32_t currentVolume() const { return currentVolume_; }
-  const uint8_t* fileBuffer() const { return fileBuffer_.get(); }
-  const uint8_t* blockBuffer() const { return blockBuffer_.get(); }
 
  private:
+  friend class AkaiVolumeReaderTestAccess;  // tests read blocks and the file buffer directly
+
   int32_t currentPartition_ = -1;
   int32_t currentVolume_ = -1;
   SectorSource& source_;
@@ -87,6 +94,13 @@ class AkaiVolumeReader {
   // The FAT of the partition whose volume list was read last (currentPartition).
   PartitionFat fat_;
 
+  // Block reads into the block buffer (one block) or the file buffer (a whole file).
+  void ReadBlock(uint32_t block);
+  void ReadContiguousBlocks(uint32_t firstBlock, uint32_t count);
+  // Replaces the file buffer with the listed blocks (relative to `partitionStart`) in
+  // order; runs of consecutive blocks go to the drive as contiguous reads do.
+  void ReadChainedBlocks(const std::vector<uint16_t>& blocks, uint32_t partitionStart);
+  void ReadProgramBlocks(uint32_t firstBlock, uint32_t count, uint16_t partitionStart);
   void ReadRun(uint32_t firstBlock, uint32_t count, uint8_t* target);
   void ReadFileBlocks(const AkaiFile& file, uint32_t blocks, uint16_t partitionStart, bool program);
 
@@ -98,28 +112,13 @@ class AkaiVolumeReader {
   std::vector<BlockRun> SampleBlockRuns(const AkaiFile& file, uint32_t partitionStart);
   static std::vector<BlockRun> Coalesce(const std::vector<uint16_t>& blocks, uint32_t partitionStart);
 
-  struct BlockRange;
+  // The blocks a listed file covers, relative to its partition.
+  struct BlockRange {
+    uint32_t first;
+    uint32_t end;  // one past the last
+    bool Contains(uint32_t block) const { return first <= block && block < end; }
+  };
   std::vector<BlockRange> FileRanges() const;
   static bool StartsAt(const std::vector<BlockRange>& ranges, uint16_t block);
   static uint16_t FirstFreeFrom(const std::vector<BlockRange>& ranges, uint16_t block);
 };
-
-// The loop used for looped play, the WAV loop and the SoundFont loop: start and
-// length in words relative to the played data; (0, 0) when no loop is used.
-struct PlayLoop {
-  uint32_t start = 0;
-  uint32_t length = 0;
-};
-PlayLoop FindPlayLoop(const AkaiSample& sample);
-
-// The play loop when it lies inside the played data, else (0, 0): a damaged loop
-// table must not send a player past the last word. WAV files and banks loop by this.
-PlayLoop FindPlayLoopInside(const AkaiSample& sample);
-
-struct ZoneTuning {
-  int16_t coarse = 0;  // semitones
-  int16_t fine = 0;    // cents
-};
-ZoneTuning ComputeZoneTuning(int8_t zoneSemitones, int8_t zoneCents, int8_t keygroupSemitones,
-                             int8_t keygroupCents, int8_t sampleSemitones, int8_t sampleCents,
-                             uint32_t nominalRate, uint32_t sampleRate);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "akai/AkaiVolumeReader.h"
+#include "akai/PlayLoopAndTuning.h"
 
 struct VolumeItem {
   std::string name;  // as the directory lists it

@@ -1,4 +1,4 @@
-#include "app/Artwork.h"
+#include "app/internal/Artwork.h"
 
 #include <QPainter>
 #include <QSvgRenderer>

@@ -1,12 +1,12 @@
-#include "app/CAboutDlg.h"
+#include "app/internal/CAboutDlg.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/Artwork.h"
-#include "app/Strings.h"
+#include "app/internal/Artwork.h"
+#include "app/internal/Strings.h"
 #include "platform/program/ProgramInfo.h"
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {

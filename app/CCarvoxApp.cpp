@@ -1,9 +1,9 @@
-#include "app/CCarvoxApp.h"
+#include "app/internal/CCarvoxApp.h"
 
 #include <QTimer>
 #include <cstdlib>
 
-#include "app/Strings.h"
+#include "app/internal/Strings.h"
 
 CCarvoxApp::CCarvoxApp(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(LoadText(IDS_APP_TITLE));

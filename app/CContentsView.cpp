@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/ItemFormat.h"
-#include "app/Strings.h"
+#include "app/internal/ItemFormat.h"
+#include "app/internal/Strings.h"
 
 int g_contentsSortToggle[2] = {0, 0};
 

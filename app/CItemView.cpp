@@ -4,9 +4,9 @@
 #include <QMouseEvent>
 #include <algorithm>
 
-#include "app/Artwork.h"
-#include "app/ItemFormat.h"
-#include "app/Strings.h"
+#include "app/internal/Artwork.h"
+#include "app/internal/ItemFormat.h"
+#include "app/internal/Strings.h"
 
 int g_itemSortToggle[7] = {0, 0, 0, 0, 0, 0, 0};
 

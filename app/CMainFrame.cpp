@@ -17,15 +17,16 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include "app/Artwork.h"
-#include "app/CAboutDlg.h"
+#include "akai/PlayLoopAndTuning.h"
+#include "akai/VolumeItems.h"
 #include "app/CContentsView.h"
 #include "app/CItemView.h"
-#include "app/CPreferencesDlg.h"
-#include "app/HelpWindow.h"
-#include "app/Strings.h"
-#include "app/WaitCursor.h"
-#include "akai/VolumeItems.h"
+#include "app/internal/Artwork.h"
+#include "app/internal/CAboutDlg.h"
+#include "app/internal/CPreferencesDlg.h"
+#include "app/internal/HelpWindow.h"
+#include "app/internal/Strings.h"
+#include "app/internal/WaitCursor.h"
 #include "audio/Pcm.h"
 #include "common/CodedError.h"
 #include "export/SoundBankBuilder.h"

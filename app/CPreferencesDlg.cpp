@@ -1,4 +1,4 @@
-#include "app/CPreferencesDlg.h"
+#include "app/internal/CPreferencesDlg.h"
 
 #include <QDialogButtonBox>
 
@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/Strings.h"
+#include "app/internal/Strings.h"
 
 std::vector<SoundDriverChoice> DriversOf(const SoundDriverSource* source) {
   return source != nullptr ? source->Drivers() : std::vector<SoundDriverChoice>();

@@ -16,9 +16,9 @@
 #include "app/CContentsView.h"
 #include "app/CItemView.h"
 #include "app/CMainFrame.h"
-#include "app/ItemFormat.h"
-#include "app/Strings.h"
-#include "app/WaitCursor.h"
+#include "app/internal/ItemFormat.h"
+#include "app/internal/Strings.h"
+#include "app/internal/WaitCursor.h"
 #include "export/SoundBankBuilder.h"
 
 namespace {

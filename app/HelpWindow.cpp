@@ -1,4 +1,4 @@
-#include "app/HelpWindow.h"
+#include "app/internal/HelpWindow.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -8,8 +8,8 @@
 #include <QTextBrowser>
 #include <QTextStream>
 
-#include "app/Artwork.h"
-#include "app/Strings.h"
+#include "app/internal/Artwork.h"
+#include "app/internal/Strings.h"
 #include "platform/program/ProgramFolders.h"
 
 namespace {

@@ -1,6 +1,6 @@
-#include "app/ItemFormat.h"
+#include "app/internal/ItemFormat.h"
 
-#include "app/Strings.h"
+#include "app/internal/Strings.h"
 
 std::string FormatSize(uint32_t bytes) {
   if (bytes < 10240) return FormatText(IDS_SIZE_BYTES, static_cast<int>(bytes));

@@ -1,4 +1,4 @@
-#include "app/Strings.h"
+#include "app/internal/Strings.h"
 
 #include <cstdarg>
 #include <cstdio>

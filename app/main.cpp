@@ -2,7 +2,7 @@
 // plays samples and exports WAV files and SoundFont banks.
 #include <iostream>
 
-#include "app/CCarvoxApp.h"
+#include "app/internal/CCarvoxApp.h"
 #include "platform/program/ProgramInfo.h"
 #include "platform/prompt/QtPrompt.h"
 #include "platform/registry/Registry.h"

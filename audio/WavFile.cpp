@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "akai/AkaiVolumeReader.h"
+#include "akai/PlayLoopAndTuning.h"
 #include "common/Warnings.h"
 
 namespace fs = std::filesystem;

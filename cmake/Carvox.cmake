@@ -1,6 +1,7 @@
 # carvox_library(NAME SOURCES... [DEPS libs...])
 #   One library target per module folder; headers are included as "folder/Header.h"
-#   from the source root.
+#   from the source root. Those in the folder's internal/ subfolder are private to it
+#   (carvox_check_private_headers).
 function(carvox_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
@@ -102,4 +103,30 @@ function(carvox_qt_test name)
     DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
     PROPERTIES LABELS ${name} ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+endfunction()
+
+# carvox_check_private_headers()
+#   Part of every build: fails when a file includes another folder's private header
+#   (one in its internal/ subfolder). Every source file is a dependency, so an added
+#   include is checked on the next build.
+function(carvox_check_private_headers)
+  set(folders common akai cdrom audio export app installer uninstaller platform tools tests bench)
+  set(patterns)
+  foreach(folder IN LISTS folders)
+    foreach(extension h cpp c cpp.in)
+      list(APPEND patterns ${PROJECT_SOURCE_DIR}/${folder}/*.${extension})
+    endforeach()
+  endforeach()
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DIR} ${patterns})
+  set(list ${CMAKE_BINARY_DIR}/private-headers-sources.txt)
+  list(JOIN sources "\n" lines)
+  file(CONFIGURE OUTPUT ${list} CONTENT "${lines}\n")
+  list(TRANSFORM sources PREPEND ${PROJECT_SOURCE_DIR}/)
+  set(stamp ${CMAKE_BINARY_DIR}/private-headers.stamp)
+  add_custom_command(OUTPUT ${stamp}
+    COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR} -DSTAMP=${stamp} -DSOURCES=${list}
+            -P ${PROJECT_SOURCE_DIR}/cmake/CheckPrivateHeaders.cmake
+    DEPENDS ${sources} ${list} ${PROJECT_SOURCE_DIR}/cmake/CheckPrivateHeaders.cmake
+    COMMENT "Checking that private headers stay in their folders" VERBATIM)
+  add_custom_target(carvox_private_headers ALL DEPENDS ${stamp})
 endfunction()

@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "akai/AkaiException.h"
+#include "akai/PlayLoopAndTuning.h"
 #include "common/Warnings.h"
 #include "export/ExportNames.h"
 

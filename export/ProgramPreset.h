@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "akai/AkaiVolumeReader.h"
+#include "akai/PlayLoopAndTuning.h"
 #include "export/ExportFeedback.h"
 #include "export/SoundBankBuilder.h"
 

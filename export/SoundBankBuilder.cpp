@@ -17,6 +17,7 @@
 
 #include "akai/AkaiException.h"
 #include "akai/AkaiVolumeReader.h"
+#include "akai/PlayLoopAndTuning.h"
 #include "audio/WavFile.h"
 #include "common/Warnings.h"
 #include "export/ProgramPreset.h"

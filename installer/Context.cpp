@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "installer/Installer.h"
+#include "installer/internal/Steps.h"
 #include "platform/machine/FileServices.h"
 #include "platform/machine/Machine.h"
 #include "platform/registry/SystemInfo.h"

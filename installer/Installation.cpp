@@ -1,10 +1,12 @@
 // The installation sequence and the payload loops.
+#include <iterator>
 #include <string>
 
-#include "installer/Files.h"
 #include "installer/InstallLog.h"
-#include "installer/Installer.h"
 #include "installer/Messages.h"
+#include "installer/internal/Files.h"
+#include "installer/internal/PayloadNumbers.h"
+#include "installer/internal/Steps.h"
 #include "platform/machine/FileServices.h"
 #include "platform/resources/Resources.h"
 
@@ -16,19 +18,19 @@ using namespace platform;
 enum class Placement { Plain, System };
 
 struct PayloadKind {
-  const char* prefix;
-  UINT nameStrings;
-  UINT destinationStrings;
+  const PayloadNumbers& numbers;
   Placement placement;
   bool component;
-  int progressStart;
 };
 
-constexpr PayloadKind kApplicationFiles{"IDT_APPFILE_", 40000, 47000, Placement::Plain, false, 0};
-constexpr PayloadKind kSystemFiles{"IDT_SYSFILE_", 41000, 44000, Placement::System, false, 15};
-constexpr PayloadKind kSelfRegisteringSystemFiles{"IDT_SELFREGSYS_", 42000, 45000, Placement::System, true, 30};
-constexpr PayloadKind kCustomComponents{"IDT_SELFREG_CUSTOM_", 43000, 46000, Placement::Plain, true, 45};
-constexpr int kMaxPayloadIndex = 15;
+// In the order they are placed; each kind moves the progress bar on from its own
+// start, kMaxPayloadIndex steps after the previous kind's.
+constexpr PayloadKind kPayloadKinds[] = {
+    {kApplicationFileNumbers, Placement::Plain, false},
+    {kSystemFileNumbers, Placement::System, false},
+    {kSelfRegisteringSystemFileNumbers, Placement::System, true},
+    {kCustomComponentNumbers, Placement::Plain, true},
+};
 
 std::string LoadText(UINT id) {
   char buffer[2048];
@@ -64,16 +66,16 @@ void PlaceAndFollowUp(InstallerContext& context, const PayloadKind& kind, const 
   IncrementSharedCount(path);
 }
 
-void InstallPayload(InstallerContext& context, const PayloadKind& kind, ProgressText& progress) {
+void InstallPayload(InstallerContext& context, const PayloadKind& kind, int progressStart, ProgressText& progress) {
   int counter = 0;
-  int step = kind.progressStart;
+  int step = progressStart;
   for (int index = 1; index <= kMaxPayloadIndex; ++index) {
-    HRSRC resource = FindResourceA(nullptr, (kind.prefix + std::to_string(index)).c_str(), "INSTFILE");
+    HRSRC resource = FindResourceA(nullptr, (kind.numbers.prefix + std::to_string(index)).c_str(), "INSTFILE");
     if (resource == nullptr) continue;
     const void* data = LockResource(LoadResource(nullptr, resource));
     const size_t size = SizeofResource(nullptr, resource);
-    const std::string destination = LoadText(kind.destinationStrings + counter);
-    const std::string name = LoadText(kind.nameStrings + counter);
+    const std::string destination = LoadText(kind.numbers.destinationStrings + counter);
+    const std::string name = LoadText(kind.numbers.nameStrings + counter);
     ++counter;
     if (kind.placement == Placement::System && !context.isNT && SkippedOnWindows9x(destination)) continue;
     if (kind.placement == Placement::System && destination == "<driver_dir>") context.rebootNeeded = true;
@@ -106,8 +108,8 @@ void RunInstallation(InstallerContext& context, ProgressText& progress) {
   WriteAppPathsEntry(context);
   CreateDirectoryChain(context.appDir);
   CreateDirectoryChain(context.sharedDir);
-  for (const PayloadKind* kind : {&kApplicationFiles, &kSystemFiles, &kSelfRegisteringSystemFiles, &kCustomComponents}) {
-    InstallPayload(context, *kind, progress);
+  for (size_t k = 0; k < std::size(kPayloadKinds); ++k) {
+    InstallPayload(context, kPayloadKinds[k], static_cast<int>(k) * kMaxPayloadIndex, progress);
   }
   if (context.isNT) WriteAspiServiceKeys();
   CreateStartMenuShortcut(context);

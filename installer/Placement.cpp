@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "installer/Files.h"
 #include "installer/InstallLog.h"
-#include "installer/Installer.h"
 #include "installer/Messages.h"
+#include "installer/internal/Files.h"
+#include "installer/internal/Steps.h"
 #include "platform/machine/FileServices.h"
 #include "platform/machine/Machine.h"
 

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "installer/InstallLog.h"
-#include "installer/Installer.h"
 #include "installer/Messages.h"
 #include "installer/SharedCount.h"
+#include "installer/internal/Steps.h"
 #include "platform/library/Library.h"
 
 namespace installer {

@@ -1,4 +1,4 @@
-#include "installer/Wizard.h"
+#include "installer/internal/Wizard.h"
 
 #include <QApplication>
 #include <QLabel>

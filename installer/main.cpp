@@ -13,11 +13,12 @@
 
 #include "installer/Installer.h"
 #include "installer/Messages.h"
-#include "installer/Wizard.h"
+#include "installer/internal/Wizard.h"
 #include "platform/program/ProgramInfo.h"
 #include "platform/prompt/QtPrompt.h"
 #include "platform/registry/Registry.h"
 #include "platform/resources/Resources.h"
+#include "platform/shell/Shell.h"
 
 extern const platform::ResourceEntry kInstallerFiles[];
 extern const size_t kInstallerFilesCount;

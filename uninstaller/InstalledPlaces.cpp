@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "installer/Installer.h"
+#include "installer/Places.h"
 
 namespace uninstaller {
 namespace {

@@ -1,4 +1,4 @@
-#include "uninstaller/QtSplash.h"
+#include "uninstaller/internal/QtSplash.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "installer/InstallLog.h"
-#include "installer/Installer.h"
 #include "installer/Messages.h"
+#include "installer/Places.h"
 #include "installer/SharedCount.h"
 #include "platform/library/Library.h"
 #include "platform/machine/FileServices.h"

@@ -7,8 +7,8 @@
 
 #include "platform/prompt/QtPrompt.h"
 #include "platform/registry/Registry.h"
-#include "uninstaller/QtSplash.h"
 #include "uninstaller/Uninstaller.h"
+#include "uninstaller/internal/QtSplash.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <set>
 
 #include "platform/aspi/DriveTable.h"
-#include "platform/aspi/RegistryKey.h"
+#include "platform/aspi/internal/RegistryKey.h"
 #include "platform/registry/SystemInfo.h"
 
 namespace aspi {

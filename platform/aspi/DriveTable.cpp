@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/aspi/RegistryKey.h"
+#include "platform/aspi/internal/RegistryKey.h"
 #include "platform/registry/SystemInfo.h"
 
 namespace aspi {

@@ -1,4 +1,4 @@
-#include "platform/aspi/RegistryKey.h"
+#include "platform/aspi/internal/RegistryKey.h"
 
 namespace aspi {
 

@@ -11,7 +11,7 @@
 #include <set>
 
 #include "platform/aspi/HostAdapter.h"
-#include "platform/aspi/SgRequest.h"
+#include "platform/aspi/internal/SgRequest.h"
 
 namespace aspi {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/aspi/SgRequest.h"
+#include "platform/aspi/internal/SgRequest.h"
 
 #include <algorithm>
 #include <cstring>

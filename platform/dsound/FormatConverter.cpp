@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/dsound/Mixer.h"
+#include "platform/dsound/internal/Mixer.h"
 
 namespace platform {
 namespace {

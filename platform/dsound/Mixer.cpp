@@ -1,4 +1,4 @@
-#include "platform/dsound/Mixer.h"
+#include "platform/dsound/internal/Mixer.h"
 
 #include <algorithm>
 

@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "platform/dsound/Mixer.h"
+#include "platform/dsound/internal/Mixer.h"
 
 namespace platform {
 namespace {

@@ -16,7 +16,7 @@
 #include <filesystem>
 #include <mutex>
 
-#include "platform/dsound/Mixer.h"
+#include "platform/dsound/internal/Mixer.h"
 #include "platform/mmio/Mmio.h"
 
 namespace platform {

@@ -1,4 +1,4 @@
-#include "platform/registry/HiveStore.h"
+#include "platform/registry/internal/HiveStore.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/registry/Hive.h"
-#include "platform/registry/HiveStore.h"
+#include "platform/registry/internal/HiveStore.h"
 
 // An open key: a root and a path rather than a pointer into the tree, because the tree
 // is read again whenever another program changes the hive.

@@ -1,10 +1,10 @@
-#include "platform/sfengine/EditEngine.h"
+#include "platform/sfengine/internal/EditEngine.h"
 
 #include <algorithm>
 #include <string>
 
-#include "platform/sfengine/SoundFontWriter.h"
-#include "platform/sfengine/WavSampleReader.h"
+#include "platform/sfengine/internal/SoundFontWriter.h"
+#include "platform/sfengine/internal/WavSampleReader.h"
 
 namespace sfengine {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <new>
 
-#include "platform/sfengine/EditEngine.h"
+#include "platform/sfengine/internal/EditEngine.h"
 
 namespace sfengine {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/sfengine/SampleStore.h"
+#include "platform/sfengine/internal/SampleStore.h"
 
 #include <fcntl.h>
 #include <stdlib.h>

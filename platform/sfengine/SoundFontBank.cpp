@@ -1,4 +1,4 @@
-#include "platform/sfengine/SoundFontBank.h"
+#include "platform/sfengine/internal/SoundFontBank.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "platform/sfengine/SoundFontWriter.h"
+#include "platform/sfengine/internal/SoundFontWriter.h"
 
 #include <errno.h>
 #include <fcntl.h>

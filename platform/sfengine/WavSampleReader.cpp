@@ -1,4 +1,4 @@
-#include "platform/sfengine/WavSampleReader.h"
+#include "platform/sfengine/internal/WavSampleReader.h"
 
 #include <algorithm>
 #include <array>

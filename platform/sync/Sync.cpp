@@ -7,7 +7,7 @@
 #include <thread>
 #include <utility>
 
-#include "platform/sync/WaitableObject.h"
+#include "platform/sync/internal/WaitableObject.h"
 
 namespace platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/sync/WaitableObject.h"
+#include "platform/sync/internal/WaitableObject.h"
 
 #include <algorithm>
 #include <chrono>

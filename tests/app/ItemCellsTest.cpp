@@ -1,7 +1,7 @@
 // The item view's cells at their limits, and the keys it sorts and plays by.
 #include <gtest/gtest.h>
 
-#include "app/ItemFormat.h"
+#include "app/internal/ItemFormat.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <QComboBox>
 
-#include "app/CPreferencesDlg.h"
+#include "app/internal/CPreferencesDlg.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/VirtualDrives.h"

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "akai/AkaiVolumeReader.h"
+#include "akai/PlayLoopAndTuning.h"
 #include "export/SoundBankBuilder.h"
 
 namespace {

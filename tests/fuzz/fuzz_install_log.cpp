@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "installer/Files.h"
 #include "installer/InstallLog.h"
-#include "installer/Installer.h"
+#include "installer/internal/Files.h"
+#include "installer/internal/Steps.h"
 #include "platform/machine/FileServices.h"
 #include "platform/machine/Machine.h"
 #include "platform/prompt/Prompt.h"

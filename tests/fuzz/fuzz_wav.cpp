@@ -2,7 +2,7 @@
 // the middle and past the end) and the SoundFont engine's sample import.
 
 #include "audio/WavFile.h"
-#include "platform/sfengine/WavSampleReader.h"
+#include "platform/sfengine/internal/WavSampleReader.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "installer/InstallLog.h"
-#include "installer/Installer.h"
 #include "installer/SharedCount.h"
+#include "installer/internal/Steps.h"
 #include "platform/machine/Machine.h"
 #include "platform/registry/SystemInfo.h"
 #include "platform/resources/Resources.h"

@@ -2,6 +2,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <set>
 #include <tuple>
 
@@ -205,6 +206,22 @@ TEST_F(InstallerTest, InstallThenUninstallLeavesTheMachineAsBefore) {
   EXPECT_TRUE(platform::VersionRecordOf(Read("C:\\WINDOWS\\system32\\MFC42.DLL")).has_value());
 
   const std::string appDir = "C:\\Program Files\\Korvell\\Carvox";
+  // Each payload file lies at its destination under its own name: the strings, numbered
+  // by the resources present, match the embedded files.
+  installer::InstallerContext context;
+  installer::ReadMachineFolders(context);
+  context.appDir = appDir;
+  std::ifstream placements(PAYLOAD_LIST);
+  std::string name, destination, source;
+  int placed = 0;
+  while (std::getline(placements, name, '\t') && std::getline(placements, destination, '\t') &&
+         std::getline(placements, source)) {
+    const std::string path = installer::ResolveDestination(context, destination) + "\\" + name;
+    EXPECT_TRUE(Read(path) == Read("Z:" + source)) << path << " is not " << source;
+    ++placed;
+  }
+  EXPECT_GT(placed, 0);
+
   const std::string log = Read(appDir + "\\_install.log");
   EXPECT_EQ(log.rfind("INSTAPPFILE " + appDir + ",_install.log\r\n"
                       "INSTAPPFILE " + std::string(platform::kCommonProgramsFolder) + "\\Korvell,Carvox.lnk\r\n", 0), 0u)

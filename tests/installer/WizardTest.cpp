@@ -4,7 +4,7 @@
 #include <QTest>
 #include <algorithm>
 
-#include "installer/Wizard.h"
+#include "installer/internal/Wizard.h"
 #include "tests/installer/InstallerTestSupport.h"
 
 namespace {

@@ -12,6 +12,7 @@
 
 #include "akai/DiscSignature.h"
 #include "akai/ImageFileSource.h"
+#include "akai/PlayLoopAndTuning.h"
 #include "tests/support/TestPaths.h"
 #include "tests/tools/CliTestSupport.h"
 #include "tools/cli/ExportCommand.h"

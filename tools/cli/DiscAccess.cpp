@@ -1,6 +1,6 @@
 #include "tools/cli/DiscAccess.h"
 
-#include "tools/cli/TypedNames.h"
+#include "tools/cli/internal/TypedNames.h"
 
 #include <algorithm>
 #include <cctype>

@@ -6,7 +6,8 @@
 #include <sstream>
 #include <utility>
 
-#include "tools/cli/TypedNames.h"
+#include "akai/PlayLoopAndTuning.h"
+#include "tools/cli/internal/TypedNames.h"
 
 namespace cli {
 namespace {

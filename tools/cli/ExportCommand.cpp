@@ -16,7 +16,7 @@
 #include "platform/prompt/Prompt.h"
 #include "tools/cli/DiscAccess.h"
 #include "tools/cli/DiscListing.h"
-#include "tools/cli/ProgressLine.h"
+#include "tools/cli/internal/ProgressLine.h"
 
 namespace cli {
 namespace {

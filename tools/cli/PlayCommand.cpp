@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "akai/PlayLoopAndTuning.h"
 #include "akai/VolumeItems.h"
 #include "audio/PlaybackEngine.h"
 #include "tools/cli/DiscAccess.h"

@@ -1,4 +1,4 @@
-#include "tools/cli/ProgressLine.h"
+#include "tools/cli/internal/ProgressLine.h"
 
 namespace cli {
 

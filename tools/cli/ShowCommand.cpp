@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "akai/PlayLoopAndTuning.h"
 #include "export/SoundBankBuilder.h"
 #include "tools/cli/DiscAccess.h"
 #include "tools/cli/DiscListing.h"

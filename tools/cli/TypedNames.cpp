@@ -1,4 +1,4 @@
-#include "tools/cli/TypedNames.h"
+#include "tools/cli/internal/TypedNames.h"
 
 #include <algorithm>
 #include <cctype>

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "akai/AkaiVolumeReader.h"
+#include "akai/PlayLoopAndTuning.h"
 
 namespace {
 

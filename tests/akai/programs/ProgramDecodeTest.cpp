@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "akai/AkaiHeaders.h"
 #include "akai/AkaiVolumeReader.h"
+#include "akai/internal/AkaiHeaders.h"
 #include "tests/support/ScriptedPrompt.h"
 #include "tools/akaiimage/AkaiHeaderWriter.h"
 

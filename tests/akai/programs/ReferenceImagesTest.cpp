@@ -14,6 +14,7 @@
 
 #include "akai/AkaiVolumeReader.h"
 #include "akai/ImageFileSource.h"
+#include "akai/PlayLoopAndTuning.h"
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestPaths.h"
 

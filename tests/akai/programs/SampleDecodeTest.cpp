@@ -4,8 +4,9 @@
 
 #include <numeric>
 
-#include "akai/AkaiHeaders.h"
 #include "akai/AkaiVolumeReader.h"
+#include "akai/PlayLoopAndTuning.h"
+#include "akai/internal/AkaiHeaders.h"
 #include "tools/akaiimage/AkaiHeaderWriter.h"
 
 namespace {

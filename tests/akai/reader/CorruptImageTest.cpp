@@ -58,9 +58,9 @@ void ReadFileBlocks(AkaiVolumeReader& reader, uint16_t partitionStart, const Aka
   const uint32_t blocks = std::min<uint32_t>((file.length + 8191) / 8192, 16);
   const uint32_t first = uint32_t{partitionStart} + file.startBlock;
   if (file.kind == S1000Program || file.kind == S3000Program) {
-    reader.ReadProgramBlocks(first, blocks, partitionStart);
+    AkaiVolumeReaderTestAccess::ReadProgramBlocks(reader, first, blocks, partitionStart);
   } else {
-    reader.ReadContiguousBlocks(first, blocks);
+    AkaiVolumeReaderTestAccess::ReadContiguousBlocks(reader, first, blocks);
   }
 }
 

@@ -7,6 +7,8 @@
 
 namespace {
 
+using Access = AkaiVolumeReaderTestAccess;
+
 using akaiimage::DiscDescription;
 using akaiimage::FileEntry;
 using akaiimage::PartitionEntry;
@@ -41,8 +43,8 @@ TEST(LargeImage, FilesBeyondBlock65535AndWrappedPartitionStarts) {
   ASSERT_EQ(reader.files().Count(), 1);
   const AkaiFile& file = *reader.files().At(0);
   EXPECT_EQ(file.startBlock, 2);
-  reader.ReadContiguousBlocks(uint32_t{65535} + file.startBlock, 3);
-  for (int b = 0; b < 3; ++b) EXPECT_EQ(reader.fileBuffer()[b * 8192], 0x50 + b);
+  Access::ReadContiguousBlocks(reader, uint32_t{65535} + file.startBlock, 3);
+  for (int b = 0; b < 3; ++b) EXPECT_EQ(Access::FileBuffer(reader)[b * 8192], 0x50 + b);
 
   // The wrapped partition is looked for at block 29, inside the first partition,
   // which holds no volume list there.

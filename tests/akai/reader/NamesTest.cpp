@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "akai/AkaiNames.h"
+#include "akai/internal/AkaiNames.h"
 
 namespace {
 

@@ -10,6 +10,32 @@
 #include "tests/support/TestPaths.h"
 #include "tools/akaiimage/AkaiImageBuilder.h"
 
+// The reader's block reads and block maps, which only its own loads call.
+class AkaiVolumeReaderTestAccess {
+ public:
+  static void ReadContiguousBlocks(AkaiVolumeReader& reader, uint32_t first, uint32_t count) {
+    reader.ReadContiguousBlocks(first, count);
+  }
+  static void ReadProgramBlocks(AkaiVolumeReader& reader, uint32_t first, uint32_t count, uint16_t partitionStart) {
+    reader.ReadProgramBlocks(first, count, partitionStart);
+  }
+  static const uint8_t* FileBuffer(const AkaiVolumeReader& reader) { return reader.fileBuffer_.get(); }
+  // The index of the listed file that covers `block`, or -1.
+  static int FileAtBlock(const AkaiVolumeReader& reader, uint32_t block) {
+    const auto ranges = reader.FileRanges();
+    for (size_t j = 0; j < ranges.size(); ++j) {
+      if (ranges[j].Contains(block)) return static_cast<int>(j);
+    }
+    return -1;
+  }
+  static uint16_t NextFreeBlock(const AkaiVolumeReader& reader, uint16_t block) {
+    return AkaiVolumeReader::FirstFreeFrom(reader.FileRanges(), block);
+  }
+  static bool IsFileStart(const AkaiVolumeReader& reader, uint16_t block) {
+    return AkaiVolumeReader::StartsAt(reader.FileRanges(), block);
+  }
+};
+
 namespace testsupport {
 
 inline std::filesystem::path BuildImage(const akaiimage::DiscDescription& disc, const std::string& name = "disc") {

@@ -7,6 +7,8 @@
 
 namespace {
 
+using Access = AkaiVolumeReaderTestAccess;
+
 using akaiimage::DiscDescription;
 using akaiimage::FileEntry;
 using akaiimage::PartitionEntry;
@@ -274,16 +276,16 @@ TEST(ReadContiguousBlocks, RequestsOf24SectorsAndOneRest) {
   FileEntry sample = Filled("LONG", 's', 13 * 8192, 0);
   for (size_t i = 0; i < sample.data.size(); i += 8192) sample.data[i] = static_cast<uint8_t>(i / 8192 + 1);
   OpenedImage disc(OneVolume({sample}));
-  disc.reader.ReadContiguousBlocks(4, 13);
+  Access::ReadContiguousBlocks(disc.reader, 4, 13);
   EXPECT_EQ(disc.counting.requests(),
             (std::vector<testsupport::SectorRequest>{{16, 24, false}, {40, 24, false}, {64, 4, false}}));
-  for (int b = 0; b < 13; ++b) EXPECT_EQ(disc.reader.fileBuffer()[b * 8192], b + 1);
+  for (int b = 0; b < 13; ++b) EXPECT_EQ(Access::FileBuffer(disc.reader)[b * 8192], b + 1);
 
   disc.counting.Forget();
-  disc.reader.ReadContiguousBlocks(4, 6);
+  Access::ReadContiguousBlocks(disc.reader, 4, 6);
   EXPECT_EQ(disc.counting.Counts(), (std::vector<uint8_t>{24}));
   disc.counting.Forget();
-  disc.reader.ReadContiguousBlocks(4, 0);
+  Access::ReadContiguousBlocks(disc.reader, 4, 0);
   EXPECT_TRUE(disc.counting.requests().empty());
 }
 
@@ -303,10 +305,10 @@ TEST(ReadProgramBlocks, SkipsBlocksOfOtherListedFiles) {
   OpenedImage disc(SkipRuleDisc());
   disc.reader.ReadFiles(0, 0);
   disc.counting.Forget();
-  disc.reader.ReadProgramBlocks(9, 3, 0);
+  Access::ReadProgramBlocks(disc.reader, 9, 3, 0);
   EXPECT_EQ(disc.counting.Blocks(), (std::vector<uint32_t>{9, 13, 14}));
   EXPECT_EQ(disc.counting.Counts(), (std::vector<uint8_t>{4, 4, 4}));
-  for (int b = 0; b < 3; ++b) EXPECT_EQ(disc.reader.fileBuffer()[b * 8192], 0xA0 + b);
+  for (int b = 0; b < 3; ++b) EXPECT_EQ(Access::FileBuffer(disc.reader)[b * 8192], 0xA0 + b);
 }
 
 TEST(ReadProgramBlocks, PartitionStartIsAddedToRelativeBlocks) {
@@ -315,7 +317,7 @@ TEST(ReadProgramBlocks, PartitionStartIsAddedToRelativeBlocks) {
   OpenedImage disc(description);
   disc.reader.ReadFiles(1, 0);
   disc.counting.Forget();
-  disc.reader.ReadProgramBlocks(30 + 9, 3, 30);
+  Access::ReadProgramBlocks(disc.reader, 30 + 9, 3, 30);
   EXPECT_EQ(disc.counting.Blocks(), (std::vector<uint32_t>{39, 43, 44}));
 }
 
@@ -326,19 +328,19 @@ TEST(FileBlocks, FileAtBlockNextFreeBlockAndIsFileStart) {
   empty.startBlock = 20;
   OpenedImage disc(OneVolume({odd, empty}));
   AkaiVolumeReader& reader = disc.reader;
-  EXPECT_EQ(reader.FileAtBlock(5), -1);  // nothing listed yet
-  EXPECT_FALSE(reader.IsFileStart(5));
+  EXPECT_EQ(Access::FileAtBlock(reader, 5), -1);  // nothing listed yet
+  EXPECT_FALSE(Access::IsFileStart(reader, 5));
   reader.ReadFiles(0, 0);
-  EXPECT_EQ(reader.FileAtBlock(4), -1);
-  EXPECT_EQ(reader.FileAtBlock(5), 0);
-  EXPECT_EQ(reader.FileAtBlock(6), 0);
-  EXPECT_EQ(reader.FileAtBlock(7), -1);
-  EXPECT_EQ(reader.FileAtBlock(20), -1);  // a file of length 0 covers no block
-  EXPECT_TRUE(reader.IsFileStart(5));
-  EXPECT_TRUE(reader.IsFileStart(20));
-  EXPECT_FALSE(reader.IsFileStart(6));
-  EXPECT_EQ(reader.NextFreeBlock(5), 7);
-  EXPECT_EQ(reader.NextFreeBlock(3), 3);
+  EXPECT_EQ(Access::FileAtBlock(reader, 4), -1);
+  EXPECT_EQ(Access::FileAtBlock(reader, 5), 0);
+  EXPECT_EQ(Access::FileAtBlock(reader, 6), 0);
+  EXPECT_EQ(Access::FileAtBlock(reader, 7), -1);
+  EXPECT_EQ(Access::FileAtBlock(reader, 20), -1);  // a file of length 0 covers no block
+  EXPECT_TRUE(Access::IsFileStart(reader, 5));
+  EXPECT_TRUE(Access::IsFileStart(reader, 20));
+  EXPECT_FALSE(Access::IsFileStart(reader, 6));
+  EXPECT_EQ(Access::NextFreeBlock(reader, 5), 7);
+  EXPECT_EQ(Access::NextFreeBlock(reader, 3), 3);
 }
 
 // Block numbers are 16-bit: a search that reaches the last block number without a free
@@ -350,9 +352,9 @@ TEST(FileBlocks, NextFreeBlockStopsAtTheLastBlockNumber) {
   std::vector<FileEntry> files = {top};
   OpenedImage wrapping(OneVolume(files), "wrap");
   wrapping.reader.ReadFiles(0, 0);
-  EXPECT_EQ(wrapping.reader.NextFreeBlock(65520), 65520);
+  EXPECT_EQ(Access::NextFreeBlock(wrapping.reader, 65520), 65520);
   try {
-    wrapping.reader.NextFreeBlock(65532);
+    Access::NextFreeBlock(wrapping.reader, 65532);
     FAIL() << "wrapped round to a block below the search's start";
   } catch (const AKAIException& e) {
     EXPECT_EQ(e.code, AKAIException::kCorruptData);
@@ -372,13 +374,13 @@ TEST(FileBlocks, NextFreeBlockStopsAtTheLastBlockNumber) {
   OpenedImage covered(description, "covered");
   covered.reader.ReadFiles(0, 0);
   try {
-    covered.reader.NextFreeBlock(100);
+    Access::NextFreeBlock(covered.reader, 100);
     FAIL() << "found a free block where there is none";
   } catch (const AKAIException& e) {
     EXPECT_EQ(e.code, AKAIException::kCorruptData);
   }
   // A program read that needs to skip there fails the same way instead of hanging.
-  EXPECT_THROW(covered.reader.ReadProgramBlocks(2047, 2, 0), AKAIException);
+  EXPECT_THROW(Access::ReadProgramBlocks(covered.reader, 2047, 2, 0), AKAIException);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // fake device that answers as the kernel would.
 #include <gtest/gtest.h>
 
-#include "platform/aspi/SgRequest.h"
+#include "platform/aspi/internal/SgRequest.h"
 
 using namespace aspi;
 

@@ -3,7 +3,7 @@
 
 #include <set>
 
-#include "platform/registry/HiveStore.h"
+#include "platform/registry/internal/HiveStore.h"
 #include "tests/platform/registry/RegistryTestSupport.h"
 
 using namespace platform;

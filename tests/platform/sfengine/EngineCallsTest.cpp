@@ -8,8 +8,8 @@
 #include <fstream>
 #include <string>
 
-#include "platform/sfengine/EditEngine.h"
-#include "platform/sfengine/SoundFontWriter.h"
+#include "platform/sfengine/internal/EditEngine.h"
+#include "platform/sfengine/internal/SoundFontWriter.h"
 #include "tests/platform/sfengine/EngineTestSupport.h"
 #include "tests/support/TestPaths.h"
 

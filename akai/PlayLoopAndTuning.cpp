@@ -1,10 +1,9 @@
-// The two calculations that playback and both exports share: the loop used for looped
-// play, and the coarse/fine tuning of a program zone.
+#include "akai/PlayLoopAndTuning.h"
 
 #include <bit>
 #include <cmath>
 
-#include "akai/AkaiVolumeReader.h"
+#include "akai/AkaiException.h"
 
 PlayLoop FindPlayLoop(const AkaiSample& sample) {
   // Unsigned arithmetic throughout: a loop table with length > end wraps to a huge

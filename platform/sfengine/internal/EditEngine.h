@@ -11,7 +11,7 @@
 #include <unordered_map>
 
 #include "platform/sfengine/EngineApi.h"
-#include "platform/sfengine/SoundFontBank.h"
+#include "platform/sfengine/internal/SoundFontBank.h"
 
 namespace sfengine {
 

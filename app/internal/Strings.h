@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "app/Resource.h"
+#include "app/internal/Resource.h"
 #include "platform/prompt/Prompt.h"
 
 // The text of `id`; empty for an id the table does not hold.

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "platform/sfengine/SoundFontBank.h"
+#include "platform/sfengine/internal/SoundFontBank.h"
 
 namespace sfengine {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sfengine/SampleStore.h"
+#include "platform/sfengine/internal/SampleStore.h"
 
 namespace sfengine {
 

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "platform/sfengine/SoundFontBank.h"
+#include "platform/sfengine/internal/SoundFontBank.h"
 
 namespace sfengine {
 
