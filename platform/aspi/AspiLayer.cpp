@@ -1,10 +1,22 @@
 #include "platform/aspi/AspiLayer.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/registry/Registry.h"
 
 namespace aspi {
+namespace {
+
+constexpr BYTE kInitiatorId = 7;  // the host's own SCSI id, as on a real bus
+
+// A fixed text field of an inquiry: the text, cut to the field, zero-filled.
+void PutText(BYTE (&field)[16], const char* text) {
+  std::memset(field, 0, sizeof field);
+  std::memcpy(field, text, std::min(std::strlen(text), sizeof field));
+}
+
+}  // namespace
 
 Layer::Layer(std::span<const AdapterEntry> adapters) : adapterTable_(adapters) {}
 
@@ -61,6 +73,7 @@ DWORD Layer::Send(void* block) {
   if (block == nullptr) return SS_ERR;
   auto* header = static_cast<SRB_Header*>(block);
   switch (header->SRB_Cmd) {
+    case SC_HA_INQUIRY: return AdapterInquiry(*static_cast<SRB_HAInquiry*>(block));
     case SC_GET_DEV_TYPE: return DeviceType(*static_cast<SRB_GDEVBlock*>(block));
     case SC_EXEC_SCSI_CMD: return Post(*static_cast<SRB_ExecSCSICmd*>(block));
     case SC_ABORT_SRB: return Abort(*static_cast<SRB_Abort*>(block));
@@ -78,6 +91,19 @@ BYTE Layer::Find(BYTE adapter, BYTE target, BYTE lun, std::shared_ptr<HostAdapte
   found = adapters_[adapter];
   device = static_cast<size_t>(at - devices.begin());
   return SS_COMP;
+}
+
+DWORD Layer::AdapterInquiry(SRB_HAInquiry& srb) {
+  std::lock_guard lock(mutex_);
+  if (srb.SRB_HaId >= adapters_.size()) return srb.SRB_Status = SS_INVALID_HA;
+  srb.HA_Count = static_cast<BYTE>(adapters_.size());
+  srb.HA_SCSI_ID = kInitiatorId;
+  PutText(srb.HA_ManagerId, "Carvox ASPI");
+  PutText(srb.HA_Identifier, adapterTable_[srb.SRB_HaId].name);
+  std::memset(srb.HA_Unique, 0, sizeof srb.HA_Unique);
+  const DWORD maxTransfer = adapters_[srb.SRB_HaId]->MaxTransferBytes();
+  for (int i = 0; i < 4; ++i) srb.HA_Unique[kMaxTransferOffset + i] = static_cast<BYTE>(maxTransfer >> (8 * i));
+  return srb.SRB_Status = SS_COMP;
 }
 
 DWORD Layer::DeviceType(SRB_GDEVBlock& srb) {

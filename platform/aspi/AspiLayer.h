@@ -29,7 +29,8 @@ class Layer {
   // Reads the drive table, finds the devices of every adapter, gives them letters and
   // publishes those. Low byte: the number of host adapters; next byte: SS_COMP.
   DWORD SupportInfo();
-  // SC_GET_DEV_TYPE completes at once. SC_EXEC_SCSI_CMD returns SS_PENDING and runs on
+  // SC_HA_INQUIRY (the adapter count, its name and largest transfer) and
+  // SC_GET_DEV_TYPE complete at once. SC_EXEC_SCSI_CMD returns SS_PENDING and runs on
   // the worker, which sets SRB_Status and then signals SRB_PostProc; a bad adapter or
   // device gets its status at once. SC_ABORT_SRB returns only when the layer will no
   // longer touch the aborted block, its buffer or its event.
@@ -49,6 +50,7 @@ class Layer {
     size_t device;
   };
 
+  DWORD AdapterInquiry(SRB_HAInquiry& srb);
   DWORD DeviceType(SRB_GDEVBlock& srb);
   DWORD Post(SRB_ExecSCSICmd& srb);
   DWORD Abort(SRB_Abort& srb);

@@ -30,6 +30,11 @@ class HostAdapter {
   // buffer, the sense area, SRB_HaStat and SRB_TargStat, and returns the final status.
   // Called on the layer's worker thread.
   virtual BYTE Execute(const Device& device, SRB_ExecSCSICmd& srb) = 0;
+  // The largest transfer one command may carry, as SC_HA_INQUIRY reports it. 64 KiB by
+  // default: every Linux SCSI host and USB bridge takes that in one piece.
+  virtual DWORD MaxTransferBytes() const { return kSafeTransferBytes; }
+
+  static constexpr DWORD kSafeTransferBytes = 64 * 1024;
 };
 
 struct AdapterEntry {
