@@ -148,16 +148,27 @@ class WindowExportReport : public ExportReport {
   std::unique_ptr<ExportProgressDialog> dialog_;
 };
 
-// The folder browser, opened on the remembered folder when it still exists (a folder
-// gone would be offered as a name to choose). Empty when the user cancels.
+// The folder browser, made at the first export and kept, hidden, for the window's life:
+// closing a browser writes and syncs Qt's settings file, which the user would otherwise
+// wait for before every export. Opened on the remembered folder when it still exists (a
+// folder gone would be offered as a name to choose); otherwise where the browser was
+// last. Empty when the user cancels.
 QString ChooseExportFolder(QWidget* parent, const std::string& lastFolder) {
+  static const QString kBrowserName = QStringLiteral("ExportFolderBrowser");
   const QString start = QString::fromStdString(lastFolder);
-  QFileDialog browser(parent, LoadText(IDS_SELECT_DESTINATION), QDir(start).exists() ? start : QString());
-  browser.setFileMode(QFileDialog::Directory);
-  browser.setOption(QFileDialog::ShowDirsOnly);
-  browser.setOption(QFileDialog::DontUseNativeDialog);
-  if (browser.exec() != QDialog::Accepted || browser.selectedFiles().isEmpty()) return QString();
-  return browser.selectedFiles().front();
+  const bool startExists = !start.isEmpty() && QDir(start).exists();
+  auto* browser = parent->findChild<QFileDialog*>(kBrowserName, Qt::FindDirectChildrenOnly);
+  if (browser == nullptr) {
+    browser = new QFileDialog(parent, LoadText(IDS_SELECT_DESTINATION), startExists ? start : QString());
+    browser->setObjectName(kBrowserName);
+    browser->setFileMode(QFileDialog::Directory);
+    browser->setOption(QFileDialog::ShowDirsOnly);
+    browser->setOption(QFileDialog::DontUseNativeDialog);
+  } else if (startExists) {
+    browser->setDirectory(start);
+  }
+  if (browser->exec() != QDialog::Accepted || browser->selectedFiles().isEmpty()) return QString();
+  return browser->selectedFiles().front();
 }
 
 // Set while an export runs.
