@@ -32,7 +32,9 @@ class Layer {
   // SC_HA_INQUIRY (the adapter count, its name and largest transfer) and
   // SC_GET_DEV_TYPE complete at once. SC_EXEC_SCSI_CMD returns SS_PENDING and runs on
   // the worker, which sets SRB_Status and then signals SRB_PostProc; a bad adapter or
-  // device gets its status at once. SC_ABORT_SRB returns only when the layer will no
+  // device gets its status at once. A command of an adapter that answers at once runs
+  // on the caller's thread when nothing else is queued or running: it returns its
+  // final status, its event signalled too. SC_ABORT_SRB returns only when the layer will no
   // longer touch the aborted block, its buffer or its event.
   DWORD Send(void* srb);
 
@@ -57,6 +59,8 @@ class Layer {
   // The device at the block's address; its status when there is none.
   BYTE Find(BYTE adapter, BYTE target, BYTE lun, std::shared_ptr<HostAdapter>& found, size_t& device) const;
   void Work();
+  // Executes the job with the lock released and finishes it; one job runs at a time.
+  void Run(const Job& job, std::unique_lock<std::mutex>& lock);
   void Finish(SRB_ExecSCSICmd& srb, BYTE status);
   void Publish(const DriveTable& table);
 

@@ -34,6 +34,10 @@ class HostAdapter {
   // default: every Linux SCSI host and USB bridge takes that in one piece.
   virtual DWORD MaxTransferBytes() const { return kSafeTransferBytes; }
 
+  // Whether a command ends as soon as it is executed (an image file is read, no device
+  // can hang): the layer may then run it on the caller's thread.
+  virtual bool AnswersAtOnce() const { return false; }
+
   static constexpr DWORD kSafeTransferBytes = 64 * 1024;
 };
 

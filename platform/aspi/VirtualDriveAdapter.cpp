@@ -75,6 +75,7 @@ class VirtualDriveAdapter : public HostAdapter {
   const std::vector<std::string>& problems() const override { return problems_; }
   // An image is read straight into the caller's buffer, whatever its size.
   DWORD MaxTransferBytes() const override { return kVirtualTransferBytes; }
+  bool AnswersAtOnce() const override { return true; }
 
   BYTE Execute(const Device& device, SRB_ExecSCSICmd& srb) override {
     DiscImage& image = *images_[static_cast<size_t>(&device - devices_.data())];

@@ -75,6 +75,11 @@ TEST(AspiLayer, CommandsOnAVirtualDrive) {
     replies.emplace_back(reinterpret_cast<const char*>(command.data), 32);
   }
   EXPECT_EQ(replies[1], std::string(32, 1));
+  // With nothing queued an image's command runs on the caller's thread: its final
+  // status comes back at once and its event is signalled, as a waiting caller expects.
+  Command read({SCSI_READ10, 0, 0, 0, 0, 1, 0, 0, 2, 0});
+  EXPECT_EQ(layer.Send(&read.srb), SS_COMP);
+  EXPECT_EQ(platform::WaitForSingleObject(read.srb.SRB_PostProc, 0), platform::WAIT_OBJECT_0);
   SRB_Header unknown{9, 0, 0, 0, 0};
   EXPECT_EQ(layer.Send(&unknown), SS_INVALID_CMD);
 
