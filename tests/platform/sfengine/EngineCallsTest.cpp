@@ -167,6 +167,12 @@ TEST(SfEngineImport, MissingNonWavAndUnsupportedFilesAreRefused) {
   for (const TestWav& wav : {eightBit, stereo, empty, noRate}) {
     EXPECT_EQ(Import(bank.bank, wav, "BAD", &sample), sfengine::kBadWavFile);
   }
+  // Cut short: "data" says more words than the file holds.
+  TestWav dataLast{Ramp(100)};
+  dataLast.withSampler = false;
+  WriteWav(folder / "short.wav", dataLast);
+  fs::resize_file(folder / "short.wav", fs::file_size(folder / "short.wav") - 20);
+  EXPECT_EQ(Engine().ImportWavSample((folder / "short.wav").c_str(), bank.bank, "S", &sample), sfengine::kBadWavFile);
   EXPECT_EQ(sample, 0u);
 }
 
