@@ -233,30 +233,6 @@ TEST_F(MainFrameTest, ExportWritesTheSelectionIntoTheChosenFolder) {
   EXPECT_EQ(frame_.settings().m_lastExportDir, "/elsewhere");
 }
 
-// The browser is kept between exports: reopened, it offers the folder chosen last, not
-// that folder's name once more inside it.
-TEST_F(MainFrameTest, AReopenedBrowserOffersTheFolderChosenLast) {
-  frame_.OnRefresh();
-  SelectVolume("DRUMS");
-  SelectItems({0});
-  const fs::path parent = testsupport::FreshFolder("reopened");
-  const fs::path chosen = parent / "samples";
-  fs::create_directory(chosen);
-  apptest::WhenModal([parent](QWidget* window) {
-    auto* browser = qobject_cast<QFileDialog*>(window);
-    browser->setDirectory(QString::fromStdString(parent.string()));
-    browser->selectFile("samples");
-    static_cast<QDialog*>(browser)->accept();
-  });
-  frame_.ExportSelection();
-  ASSERT_EQ(frame_.settings().m_lastExportDir, chosen.string());
-  fs::remove(chosen / "kick.wav");
-  apptest::WhenModal([](QWidget* window) { static_cast<QDialog*>(window)->accept(); });
-  frame_.ExportSelection();
-  EXPECT_EQ(frame_.settings().m_lastExportDir, chosen.string());
-  EXPECT_TRUE(fs::exists(chosen / "kick.wav"));
-}
-
 // Every read that fails is reported, and what can still be read is listed, played or
 // exported.
 TEST_F(MainFrameTest, ReadFailuresAreReportedAndTheRestGoesOn) {
