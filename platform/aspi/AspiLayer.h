@@ -34,8 +34,8 @@ class Layer {
   // the worker, which sets SRB_Status and then signals SRB_PostProc; a bad adapter or
   // device gets its status at once. A command of an adapter that answers at once runs
   // on the caller's thread when nothing else is queued or running: it returns its
-  // final status, its event signalled too. SC_ABORT_SRB returns only when the layer will no
-  // longer touch the aborted block, its buffer or its event.
+  // final status, its event signalled too. SC_ABORT_SRB returns only when the layer
+  // will no longer touch the aborted block, its buffer or its event.
   DWORD Send(void* srb);
 
   struct Listing {
