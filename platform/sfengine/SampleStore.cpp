@@ -22,7 +22,7 @@ SampleStore::~SampleStore() { CloseAll(); }
 
 SampleStore::SampleStore(SampleStore&& other) noexcept
     : files_(std::exchange(other.files_, {})), spill_(std::exchange(other.spill_, std::nullopt)),
-      spillSize_(std::exchange(other.spillSize_, 0)), keptFiles_(std::exchange(other.keptFiles_, 0)) {}
+      spillSize_(std::exchange(other.spillSize_, 0)) {}
 
 SampleStore& SampleStore::operator=(SampleStore&& other) noexcept {
   if (this != &other) {
@@ -30,7 +30,6 @@ SampleStore& SampleStore::operator=(SampleStore&& other) noexcept {
     files_ = std::exchange(other.files_, {});
     spill_ = std::exchange(other.spill_, std::nullopt);
     spillSize_ = std::exchange(other.spillSize_, 0);
-    keptFiles_ = std::exchange(other.keptFiles_, 0);
   }
   return *this;
 }
@@ -46,7 +45,8 @@ std::optional<StoredWords> SampleStore::Take(int from, uint64_t offset, uint64_t
       static_cast<uint64_t>(status.st_size) < offset + bytes) {
     return std::nullopt;
   }
-  if (keptFiles_ < kMaxKeptFiles) {
+  const std::size_t keptFiles = files_.size() - (spill_ ? 1 : 0);
+  if (keptFiles < kMaxKeptFiles) {
     if (std::optional<StoredWords> kept = Keep(from, offset, status)) return kept;
   }
   return Spill(from, offset, bytes);
@@ -58,7 +58,6 @@ std::optional<StoredWords> SampleStore::Keep(int from, uint64_t offset, const st
   const int descriptor = fcntl(from, F_DUPFD_CLOEXEC, 0);
   if (descriptor < 0) return std::nullopt;
   files_.push_back({descriptor, status.st_size, status.st_mtim});
-  ++keptFiles_;
   return StoredWords{files_.size() - 1, offset};
 }
 

@@ -62,7 +62,6 @@ class SampleStore {
   std::vector<File> files_;
   std::optional<std::size_t> spill_;  // the spill file's place in files_
   uint64_t spillSize_ = 0;
-  std::size_t keptFiles_ = 0;
 };
 
 }  // namespace sfengine
