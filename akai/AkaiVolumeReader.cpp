@@ -13,8 +13,10 @@
 
 namespace {
 
-// Contiguous file reads go to the drive 6 blocks (24 sectors) at a time.
-constexpr uint32_t kBlocksPerRequest = 6;
+// Contiguous file reads go to the source as many blocks at a time as one request of at
+// most 255 sectors holds (63 blocks, 504 KB): a drive splits them into the commands
+// its adapter takes, and fewer requests cost fewer hand-offs.
+constexpr uint32_t kBlocksPerRequest = 255 / AkaiVolumeReader::kSectorsPerBlock;
 
 constexpr size_t kVolumeListOffset = 202;
 constexpr size_t kVolumeEntrySize = 16;
@@ -291,13 +293,24 @@ void AkaiVolumeReader::ReadProgramBlocks(uint32_t firstBlock, uint32_t count, ui
 
 void AkaiVolumeReader::LoadSample(uint16_t partition, uint16_t volume, const char* name,
                                   bool withData) {
+  ReadSample(partition, volume, name, withData, withData);
+}
+
+std::span<const uint8_t> AkaiVolumeReader::LoadSampleBytes(uint16_t partition, uint16_t volume, const char* name) {
+  const uint32_t headerSize = ReadSample(partition, volume, name, true, false);
+  // The played words end within the file's length (checked), so within the blocks read.
+  return {fileBuffer_.get() + headerSize + 2ULL * sample_.startMarker, 2ULL * sample_.sampleCount};
+}
+
+uint32_t AkaiVolumeReader::ReadSample(uint16_t partition, uint16_t volume, const char* name, bool allBlocks,
+                                      bool copyWords) {
   const AkaiPartition& part = OpenVolume(*this, partition, volume);
   const AkaiFile& file = FindFile(files_, name, S1000Sample, S3000Sample);
 
   // At least the first block, also for an empty file, so that the header fields can be
   // looked at (and the file rejected by its length).
-  const uint32_t blocks = withData ? std::max<uint32_t>(1, BlocksOf(file.length)) : 1;
-  if (withData) {
+  const uint32_t blocks = allBlocks ? std::max<uint32_t>(1, BlocksOf(file.length)) : 1;
+  if (allBlocks) {
     ReadFileBlocks(file, blocks, part.startBlock, false);
   } else {
     ReadContiguousBlocks(uint32_t{part.startBlock} + file.startBlock, blocks);
@@ -305,8 +318,8 @@ void AkaiVolumeReader::LoadSample(uint16_t partition, uint16_t volume, const cha
 
   const uint8_t* buffer = fileBuffer_.get();
   const uint32_t headerSize = akaiheaders::SampleHeaderSize(file.kind, buffer, file.length);
-  akaiheaders::DecodeSample(buffer, blocks * kBlockSize, headerSize, file.length, withData,
-                            sample_);
+  akaiheaders::DecodeSample(buffer, blocks * kBlockSize, headerSize, file.length, copyWords, sample_);
+  return headerSize;
 }
 
 std::optional<std::vector<FileRun>> AkaiVolumeReader::LocateSampleWords(uint16_t partition, uint16_t volume,
@@ -316,8 +329,7 @@ std::optional<std::vector<FileRun>> AkaiVolumeReader::LocateSampleWords(uint16_t
   if (!source_.FileRunOf((uint32_t{part.startBlock} + file.startBlock) * kSectorsPerBlock, kSectorsPerBlock)) {
     return std::nullopt;
   }
-  LoadSample(partition, volume, name, false);
-  const uint32_t headerSize = akaiheaders::SampleHeaderSize(file.kind, fileBuffer_.get(), file.length);
+  const uint32_t headerSize = ReadSample(partition, volume, name, false, false);
   // The played words, as bytes of the file's blocks taken in order.
   uint64_t skip = headerSize + 2ULL * sample_.startMarker;
   uint64_t left = 2ULL * sample_.sampleCount;

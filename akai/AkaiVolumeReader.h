@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "akai/AkaiException.h"
@@ -59,6 +60,10 @@ class AkaiVolumeReader {
   // hands out no file runs; nothing too when any block of the sample has none. Throws
   // as LoadSample does.
   std::optional<std::vector<FileRun>> LocateSampleWords(uint16_t partition, uint16_t volume, const char* name);
+  // Loads the sample as LoadSample with data does, but leaves its words where they were
+  // read: the played words' bytes in the file buffer (2 x sampleCount, little-endian),
+  // valid until the next read. The sample itself holds no data. Throws as LoadSample.
+  std::span<const uint8_t> LoadSampleBytes(uint16_t partition, uint16_t volume, const char* name);
   void LoadProgram(uint16_t partition, uint16_t volume, const char* name);
 
   // The label of a CD-ROM partition ("TAGS" in its header, the label in its CD-ROM
@@ -78,6 +83,11 @@ class AkaiVolumeReader {
 
  private:
   friend class AkaiVolumeReaderTestAccess;  // tests read blocks and the file buffer directly
+
+  // Reads the sample file's blocks (all of them with `allBlocks`, else the first) and
+  // decodes its header, its words copied into the sample with `copyWords`; the size of
+  // the file's header.
+  uint32_t ReadSample(uint16_t partition, uint16_t volume, const char* name, bool allBlocks, bool copyWords);
 
   int32_t currentPartition_ = -1;
   int32_t currentVolume_ = -1;

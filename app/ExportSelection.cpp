@@ -123,16 +123,25 @@ class WindowExportReport : public ExportReport {
   std::unique_ptr<ExportProgressDialog> dialog_;
 };
 
+// Destroys a widget once control is back in the event loop.
+struct DeleteLater {
+  void operator()(QObject* object) const { object->deleteLater(); }
+};
+
 // The folder browser, opened on the remembered folder when it still exists (a folder
-// gone would be offered as a name to choose). Empty when the user cancels.
+// gone would be offered as a name to choose). Empty when the user cancels. The browser
+// goes once control is back in the event loop, after the export: a browser writes and
+// syncs Qt's settings file as it is destroyed, which the user would otherwise wait for
+// between choosing the folder and the export's start.
 QString ChooseExportFolder(QWidget* parent, const std::string& lastFolder) {
   const QString start = QString::fromStdString(lastFolder);
-  QFileDialog browser(parent, LoadText(IDS_SELECT_DESTINATION), QDir(start).exists() ? start : QString());
-  browser.setFileMode(QFileDialog::Directory);
-  browser.setOption(QFileDialog::ShowDirsOnly);
-  browser.setOption(QFileDialog::DontUseNativeDialog);
-  if (browser.exec() != QDialog::Accepted || browser.selectedFiles().isEmpty()) return QString();
-  return browser.selectedFiles().front();
+  const std::unique_ptr<QFileDialog, DeleteLater> browser(
+      new QFileDialog(parent, LoadText(IDS_SELECT_DESTINATION), QDir(start).exists() ? start : QString()));
+  browser->setFileMode(QFileDialog::Directory);
+  browser->setOption(QFileDialog::ShowDirsOnly);
+  browser->setOption(QFileDialog::DontUseNativeDialog);
+  if (browser->exec() != QDialog::Accepted || browser->selectedFiles().isEmpty()) return QString();
+  return browser->selectedFiles().front();
 }
 
 // Set while an export runs.

@@ -173,6 +173,12 @@ bool WriteWavFile(const AkaiSample& sample, const fs::path& path, bool normalize
   return written || ReportWriteFailure();
 }
 
+bool WriteWavBytes(const AkaiSample& header, const fs::path& path, std::span<const uint8_t> bytes) {
+  const bool written = bytes.size() == 2ULL * header.sampleCount &&
+                       WriteFile(header, path, 1, Bytes(bytes.data(), static_cast<uint32_t>(bytes.size())));
+  return written || ReportWriteFailure();
+}
+
 bool CopyWavFile(const AkaiSample& header, const fs::path& path, const std::vector<FileRun>& words) {
   return WriteFile(header, path, 1, [&words](HMMIO file) {
     return std::all_of(words.begin(), words.end(), [file](const FileRun& run) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "akai/AkaiRecords.h"
@@ -30,6 +31,11 @@ bool WriteWavFile(const AkaiSample& sample, const std::filesystem::path& path, b
 // data. Quiet: false, leaving no file and showing nothing, so that the caller can load
 // the words and write them with WriteWavFile instead, which reports its failures.
 bool CopyWavFile(const AkaiSample& header, const std::filesystem::path& path, const std::vector<FileRun>& words);
+
+// Writes the same file as WriteWavFile(header, path, false) does, its words taken from
+// `bytes` (2 x sampleCount, little-endian as disc and file hold them; LoadSampleBytes),
+// which saves copying them into the sample first. Fails and reports as WriteWavFile.
+bool WriteWavBytes(const AkaiSample& header, const std::filesystem::path& path, std::span<const uint8_t> bytes);
 
 // The source the playback engine streams from: either 16-bit words in memory (what
 // the play commands use) or the "data" chunk of a 16-bit PCM WAV file, read piecewise

@@ -30,18 +30,27 @@ double Seconds(F&& work) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// The best time of each side over kRuns rounds; `prepare(side)` runs untimed before
+// The best figure of each side over kRuns rounds, where each side measures its own
+// seconds (a side that times only part of what it does); `prepare(side)` runs before
 // every run of a side (removing what its last run wrote, say).
-inline std::vector<double> BestOfEach(const std::vector<std::function<void()>>& sides,
-                                      const std::function<void(std::size_t)>& prepare = [](std::size_t) {}) {
+inline std::vector<double> BestOfMeasured(const std::vector<std::function<double()>>& sides,
+                                          const std::function<void(std::size_t)>& prepare = [](std::size_t) {}) {
   std::vector<double> best(sides.size(), 1e9);
   for (int run = 0; run < kRuns; ++run) {
     for (std::size_t side = 0; side < sides.size(); ++side) {
       prepare(side);
-      best[side] = std::min(best[side], Seconds(sides[side]));
+      best[side] = std::min(best[side], sides[side]());
     }
   }
   return best;
+}
+
+// The best time of each side over kRuns rounds, each run timed whole.
+inline std::vector<double> BestOfEach(const std::vector<std::function<void()>>& sides,
+                                      const std::function<void(std::size_t)>& prepare = [](std::size_t) {}) {
+  std::vector<std::function<double()>> timed;
+  for (const std::function<void()>& side : sides) timed.push_back([&side] { return Seconds(side); });
+  return BestOfMeasured(timed, prepare);
 }
 
 }  // namespace bench

@@ -73,6 +73,18 @@ SRB_ExecSCSICmd CDReader::CommandBlock(int adapter, int target, int lun, uint8_t
 }
 
 void CDReader::ReadSectors(uint32_t lba, uint8_t* buffer, uint8_t count) {
+  // Split into commands the adapter takes whole (a real drive's host has a limit).
+  const uint32_t perCommand = SectorsPerCommand();
+  do {
+    const auto part = static_cast<uint8_t>(std::min<uint32_t>(count, perCommand));
+    ReadCommand(lba, buffer, part);
+    lba += part;
+    buffer += size_t{part} * kSectorSize;
+    count = static_cast<uint8_t>(count - part);
+  } while (count > 0);
+}
+
+void CDReader::ReadCommand(uint32_t lba, uint8_t* buffer, uint8_t count) {
   imageFault_ = ImageFault::kNone;
   // READ(10) carries 24 bits of the LBA here: a larger one would read another sector.
   if (lba >= kLbaLimit) throw CDReaderException{CDReaderException::kCommandFailed, SS_ERR};
@@ -81,6 +93,21 @@ void CDReader::ReadSectors(uint32_t lba, uint8_t* buffer, uint8_t count) {
                    {SCSI_READ10, 0, 0, static_cast<BYTE>(lba >> 16), static_cast<BYTE>(lba >> 8),
                     static_cast<BYTE>(lba), 0, 0, count, 0});
   ExecuteAndWait(srb);
+}
+
+uint32_t CDReader::SectorsPerCommand() {
+  if (inquiredAdapter_ == hostAdapter_) return sectorsPerCommand_;
+  SRB_HAInquiry inquiry;
+  std::memset(&inquiry, 0, sizeof inquiry);
+  inquiry.SRB_Cmd = SC_HA_INQUIRY;
+  inquiry.SRB_HaId = static_cast<BYTE>(hostAdapter_);
+  uint32_t maxBytes = 0;
+  if (sendCommand_(&inquiry) == SS_COMP) {
+    for (int i = 3; i >= 0; --i) maxBytes = (maxBytes << 8) | inquiry.HA_Unique[kMaxTransferOffset + i];
+  }
+  sectorsPerCommand_ = maxBytes >= kSectorSize ? maxBytes / kSectorSize : kFallbackSectorsPerCommand;
+  inquiredAdapter_ = hostAdapter_;
+  return sectorsPerCommand_;
 }
 
 void CDReader::ReadTOC() {

@@ -46,7 +46,12 @@ class CDReader : public SectorSource {
   CDReader(const CDReader&) = delete;
   CDReader& operator=(const CDReader&) = delete;
 
-  // An LBA of 2^24 or more is refused with {kCommandFailed, SS_ERR}, without a prompt.
+  // Sectors per READ(10) where the layer does not say what its adapter takes.
+  static constexpr uint32_t kFallbackSectorsPerCommand = 24;
+
+  // Sent as READ(10) commands of at most the largest transfer the adapter reports
+  // (SC_HA_INQUIRY), each waited for in turn. An LBA of 2^24 or more is refused with
+  // {kCommandFailed, SS_ERR}, without a prompt.
   void ReadSectors(uint32_t lba, uint8_t* buffer, uint8_t count) override;
   void ReadTOC();
   bool IsAkaiDisc();
@@ -82,6 +87,9 @@ class CDReader : public SectorSource {
   // `length` bytes into `buffer`, with event notification.
   static aspi::SRB_ExecSCSICmd CommandBlock(int adapter, int target, int lun, uint8_t* buffer, uint32_t length,
                                             std::initializer_list<aspi::BYTE> cdb);
+  void ReadCommand(uint32_t lba, uint8_t* buffer, uint8_t count);
+  // The sectors one READ(10) to the selected adapter may carry, asked once per adapter.
+  uint32_t SectorsPerCommand();
   // Takes a timed-out command back from the layer.
   void Abort(aspi::SRB_ExecSCSICmd& srb);
 
@@ -96,4 +104,6 @@ class CDReader : public SectorSource {
   int32_t adapterCount_ = 0;
   platform::DWORD commandWaitMs_ = kCommandWaitMs;
   ImageFault imageFault_ = ImageFault::kNone;
+  int32_t inquiredAdapter_ = -1;
+  uint32_t sectorsPerCommand_ = kFallbackSectorsPerCommand;
 };

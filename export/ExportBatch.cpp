@@ -6,6 +6,7 @@
 #include <cstring>
 #include <algorithm>
 #include <set>
+#include <span>
 #include <stdexcept>
 #include <optional>
 #include <utility>
@@ -199,15 +200,26 @@ void ExportBatch::ExportSample(const ExportVolume& volume, const ExportItem& ite
     return;
   }
   AkaiVolumeReader& reader = disc_.reader();
+  std::span<const uint8_t> words;
   try {
-    reader.LoadSample(volume.partition, volume.volume, item.name.c_str(), true);
+    // Words written as they are go from the reader's buffer, without a copy in memory.
+    if (settings_.normalize) {
+      reader.LoadSample(volume.partition, volume.volume, item.name.c_str(), true);
+    } else {
+      words = reader.LoadSampleBytes(volume.partition, volume.volume, item.name.c_str());
+    }
   } catch (const std::exception&) {
     // A read error (CodedError) or memory that ran out: the front end words it.
     ++counts_.failedItems;
     report_.SampleNotLoaded(volume, item, std::current_exception());
     return;
   }
-  if (!Attempt(volume, item, path, [&] { return WriteWavFile(reader.sample(), path, settings_.normalize); })) return;
+  if (!Attempt(volume, item, path, [&] {
+        return settings_.normalize ? WriteWavFile(reader.sample(), path, true)
+                                   : WriteWavBytes(reader.sample(), path, words);
+      })) {
+    return;
+  }
   ++counts_.samples;
   report_.Wrote(path);
 }

@@ -1,6 +1,6 @@
 // Exporting every sample of a disc whose samples are all stored in 4..16 fragments,
 // against the same disc with every sample in one piece; and loading them alone. Runs of
-// consecutive blocks are coalesced into the usual 24-sector requests, so the
+// consecutive blocks are coalesced into the usual 252-sector requests, so the
 // fragmented disc should cost little more (target: at most 1.2 times the time).
 // Prints seconds, requests and the ratios; asserts nothing.
 #include <algorithm>

@@ -87,13 +87,26 @@ struct SRB_ExecSCSICmd : SRB_Header {
   BYTE SenseArea[SENSE_LEN + 2];
 };
 
+// SC_HA_INQUIRY, answered at once. HA_Unique bytes 4..7 hold the largest transfer one
+// command of the adapter may carry (little-endian); 0 means no figure.
+struct SRB_HAInquiry : SRB_Header {
+  BYTE HA_Count;
+  BYTE HA_SCSI_ID;
+  BYTE HA_ManagerId[16];
+  BYTE HA_Identifier[16];
+  BYTE HA_Unique[16];
+  WORD HA_Rsvd1;
+};
+inline constexpr int kMaxTransferOffset = 4;  // in HA_Unique
+
 struct SRB_Abort : SRB_Header {
   void* SRB_ToAbort;
 };
 
 // The header is laid out first, with no padding to share: the blocks keep the flat
 // layout of the published definitions.
-static_assert(sizeof(SRB_Header) == 8 && sizeof(SRB_GDEVBlock) == 12 && sizeof(SRB_Abort) == 8 + sizeof(void*));
+static_assert(sizeof(SRB_Header) == 8 && sizeof(SRB_GDEVBlock) == 12 && sizeof(SRB_HAInquiry) == 60 &&
+              sizeof(SRB_Abort) == 8 + sizeof(void*));
 
 // Low byte: the number of host adapters; next byte: SS_COMP.
 using GetASPI32SupportInfoFn = DWORD (*)();

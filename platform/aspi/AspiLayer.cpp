@@ -1,10 +1,22 @@
 #include "platform/aspi/AspiLayer.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/registry/Registry.h"
 
 namespace aspi {
+namespace {
+
+constexpr BYTE kInitiatorId = 7;  // the host's own SCSI id, as on a real bus
+
+// A fixed text field of an inquiry: the text, cut to the field, zero-filled.
+void PutText(BYTE (&field)[16], const char* text) {
+  std::memset(field, 0, sizeof field);
+  std::memcpy(field, text, std::min(std::strlen(text), sizeof field));
+}
+
+}  // namespace
 
 Layer::Layer(std::span<const AdapterEntry> adapters) : adapterTable_(adapters) {}
 
@@ -61,6 +73,7 @@ DWORD Layer::Send(void* block) {
   if (block == nullptr) return SS_ERR;
   auto* header = static_cast<SRB_Header*>(block);
   switch (header->SRB_Cmd) {
+    case SC_HA_INQUIRY: return AdapterInquiry(*static_cast<SRB_HAInquiry*>(block));
     case SC_GET_DEV_TYPE: return DeviceType(*static_cast<SRB_GDEVBlock*>(block));
     case SC_EXEC_SCSI_CMD: return Post(*static_cast<SRB_ExecSCSICmd*>(block));
     case SC_ABORT_SRB: return Abort(*static_cast<SRB_Abort*>(block));
@@ -80,6 +93,19 @@ BYTE Layer::Find(BYTE adapter, BYTE target, BYTE lun, std::shared_ptr<HostAdapte
   return SS_COMP;
 }
 
+DWORD Layer::AdapterInquiry(SRB_HAInquiry& srb) {
+  std::lock_guard lock(mutex_);
+  if (srb.SRB_HaId >= adapters_.size()) return srb.SRB_Status = SS_INVALID_HA;
+  srb.HA_Count = static_cast<BYTE>(adapters_.size());
+  srb.HA_SCSI_ID = kInitiatorId;
+  PutText(srb.HA_ManagerId, "Carvox ASPI");
+  PutText(srb.HA_Identifier, adapterTable_[srb.SRB_HaId].name);
+  std::memset(srb.HA_Unique, 0, sizeof srb.HA_Unique);
+  const DWORD maxTransfer = adapters_[srb.SRB_HaId]->MaxTransferBytes();
+  for (int i = 0; i < 4; ++i) srb.HA_Unique[kMaxTransferOffset + i] = static_cast<BYTE>(maxTransfer >> (8 * i));
+  return srb.SRB_Status = SS_COMP;
+}
+
 DWORD Layer::DeviceType(SRB_GDEVBlock& srb) {
   std::lock_guard lock(mutex_);
   std::shared_ptr<HostAdapter> adapter;
@@ -90,18 +116,25 @@ DWORD Layer::DeviceType(SRB_GDEVBlock& srb) {
 }
 
 DWORD Layer::Post(SRB_ExecSCSICmd& srb) {
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
   Job job{&srb, nullptr, 0};
   const BYTE status = Find(srb.SRB_HaId, srb.SRB_Target, srb.SRB_Lun, job.adapter, job.device);
   if (status != SS_COMP || stopping_) {
     srb.SRB_Status = stopping_ ? SS_ERR : status;
     return srb.SRB_Status;
   }
+  srb.SRB_Status = SS_PENDING;
+  // A command that ends at once runs on the caller's thread when nothing is queued or
+  // running: the hand-off to the worker and back costs more than reading an image.
+  if (job.adapter->AnswersAtOnce() && job.adapter->devices()[job.device].failCount == 0 && queue_.empty() &&
+      running_ == nullptr) {
+    Run(job, lock);
+    return srb.SRB_Status;
+  }
   if (worker_ == nullptr) {
     worker_ = platform::CreateThread([this] { Work(); });
     if (worker_ == nullptr) return srb.SRB_Status = SS_ERR;
   }
-  srb.SRB_Status = SS_PENDING;
   queue_.push_back(std::move(job));
   queued_.notify_one();
   return SS_PENDING;
@@ -133,10 +166,22 @@ void Layer::Finish(SRB_ExecSCSICmd& srb, BYTE status) {
   if (event != nullptr) platform::SetEvent(event);
 }
 
+void Layer::Run(const Job& job, std::unique_lock<std::mutex>& lock) {
+  running_ = job.srb;
+  lock.unlock();
+  const BYTE status = job.adapter->Execute(job.adapter->devices()[job.device], *job.srb);
+  lock.lock();
+  Finish(*job.srb, status);
+  running_ = nullptr;
+  finished_.notify_all();
+  queued_.notify_one();  // the worker waits while a command runs on a caller's thread
+}
+
 void Layer::Work() {
   std::unique_lock lock(mutex_);
   for (;;) {
-    queued_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+    // One command at a time: the adapters are not made for concurrent commands.
+    queued_.wait(lock, [this] { return stopping_ || (!queue_.empty() && running_ == nullptr); });
     if (stopping_) return;
     Job job = std::move(queue_.front());
     queue_.pop_front();
@@ -152,13 +197,7 @@ void Layer::Work() {
       }
       continue;
     }
-    running_ = job.srb;
-    lock.unlock();
-    const BYTE status = job.adapter->Execute(device, *job.srb);
-    lock.lock();
-    Finish(*job.srb, status);
-    running_ = nullptr;
-    finished_.notify_all();
+    Run(job, lock);
   }
 }
 

@@ -29,10 +29,13 @@ class Layer {
   // Reads the drive table, finds the devices of every adapter, gives them letters and
   // publishes those. Low byte: the number of host adapters; next byte: SS_COMP.
   DWORD SupportInfo();
-  // SC_GET_DEV_TYPE completes at once. SC_EXEC_SCSI_CMD returns SS_PENDING and runs on
+  // SC_HA_INQUIRY (the adapter count, its name and largest transfer) and
+  // SC_GET_DEV_TYPE complete at once. SC_EXEC_SCSI_CMD returns SS_PENDING and runs on
   // the worker, which sets SRB_Status and then signals SRB_PostProc; a bad adapter or
-  // device gets its status at once. SC_ABORT_SRB returns only when the layer will no
-  // longer touch the aborted block, its buffer or its event.
+  // device gets its status at once. A command of an adapter that answers at once runs
+  // on the caller's thread when nothing else is queued or running: it returns its
+  // final status, its event signalled too. SC_ABORT_SRB returns only when the layer
+  // will no longer touch the aborted block, its buffer or its event.
   DWORD Send(void* srb);
 
   struct Listing {
@@ -49,12 +52,15 @@ class Layer {
     size_t device;
   };
 
+  DWORD AdapterInquiry(SRB_HAInquiry& srb);
   DWORD DeviceType(SRB_GDEVBlock& srb);
   DWORD Post(SRB_ExecSCSICmd& srb);
   DWORD Abort(SRB_Abort& srb);
   // The device at the block's address; its status when there is none.
   BYTE Find(BYTE adapter, BYTE target, BYTE lun, std::shared_ptr<HostAdapter>& found, size_t& device) const;
   void Work();
+  // Executes the job with the lock released and finishes it; one job runs at a time.
+  void Run(const Job& job, std::unique_lock<std::mutex>& lock);
   void Finish(SRB_ExecSCSICmd& srb, BYTE status);
   void Publish(const DriveTable& table);
 

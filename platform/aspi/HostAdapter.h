@@ -28,8 +28,18 @@ class HostAdapter {
   virtual const std::vector<std::string>& problems() const = 0;
   // Runs the command of `srb` on `device` (one of devices()) to its end: fills the
   // buffer, the sense area, SRB_HaStat and SRB_TargStat, and returns the final status.
-  // Called on the layer's worker thread.
+  // Called on the layer's worker thread, or on the caller's for an adapter that
+  // answers at once; never for two commands at the same time.
   virtual BYTE Execute(const Device& device, SRB_ExecSCSICmd& srb) = 0;
+  // The largest transfer one command may carry, as SC_HA_INQUIRY reports it. 64 KiB by
+  // default: every Linux SCSI host and USB bridge takes that in one piece.
+  virtual DWORD MaxTransferBytes() const { return kSafeTransferBytes; }
+
+  // Whether a command ends as soon as it is executed (an image file is read, no device
+  // can hang): the layer may then run it on the caller's thread.
+  virtual bool AnswersAtOnce() const { return false; }
+
+  static constexpr DWORD kSafeTransferBytes = 64 * 1024;
 };
 
 struct AdapterEntry {

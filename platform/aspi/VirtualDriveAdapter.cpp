@@ -10,6 +10,7 @@ namespace aspi {
 namespace {
 
 constexpr uint32_t kSectorSize = discimage::kDataSectorSize;
+constexpr DWORD kVirtualTransferBytes = 1024 * 1024;
 
 enum class ImageRead { kDone, kPastEnd, kFailed };
 
@@ -72,6 +73,9 @@ class VirtualDriveAdapter : public HostAdapter {
 
   std::vector<Device>& devices() override { return devices_; }
   const std::vector<std::string>& problems() const override { return problems_; }
+  // An image is read straight into the caller's buffer, whatever its size.
+  DWORD MaxTransferBytes() const override { return kVirtualTransferBytes; }
+  bool AnswersAtOnce() const override { return true; }
 
   BYTE Execute(const Device& device, SRB_ExecSCSICmd& srb) override {
     DiscImage& image = *images_[static_cast<size_t>(&device - devices_.data())];

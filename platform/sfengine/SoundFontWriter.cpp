@@ -11,7 +11,6 @@
 #include <string>
 #include <string_view>
 
-#include "platform/mmio/FileCopy.h"
 
 namespace sfengine {
 namespace {
@@ -224,11 +223,11 @@ class OutputFile {
     if (ok_ && size > 0 && fwrite(data, 1, size, file_) != size) ok_ = false;
   }
   void Write(const std::string& bytes) { Write(bytes.data(), bytes.size()); }
-  // Appends `bytes` bytes of the file `from` at `offset`, copied file to file.
-  void CopyFrom(int from, uint64_t offset, uint64_t bytes) {
+  // Appends `bytes` bytes of the words `from` in `store`, copied file to file.
+  void CopyFrom(const SampleStore& store, const StoredWords& from, uint64_t bytes) {
     if (!ok_ || bytes == 0) return;
     const off_t at = fflush(file_) == 0 ? ftello(file_) : -1;
-    ok_ = at >= 0 && platform::CopyFileBytes(from, offset, fileno(file_), static_cast<uint64_t>(at), bytes) &&
+    ok_ = at >= 0 && store.CopyOut(from, bytes, fileno(file_), static_cast<uint64_t>(at)) &&
           fseeko(file_, at + static_cast<off_t>(bytes), SEEK_SET) == 0;
   }
   void U32(uint32_t value) {
@@ -236,9 +235,10 @@ class OutputFile {
     bytes.U32(value);
     Write(bytes.Data());
   }
-  // Flushes and closes; true when every write reached the file.
+  // Flushes and closes; true when every write reached the file. No fsync: the bank is
+  // as durable as every other file an export writes (docs/sfengine.md).
   bool Close() {
-    const bool flushed = fflush(file_) == 0 && fsync(fileno(file_)) == 0;
+    const bool flushed = fflush(file_) == 0;
     const bool closed = fclose(file_) == 0;
     file_ = nullptr;
     return ok_ && flushed && closed;
@@ -254,7 +254,7 @@ class OutputFile {
 void WriteSampleData(const SoundFontBank& bank, OutputFile& out) {
   static constexpr std::array<int16_t, kSampleGuardWords> kGuard{};
   for (const SoundFontSample& sample : bank.samples) {
-    out.CopyFrom(bank.store.descriptor(), sample.storeOffset, 2 * uint64_t{sample.wordCount});
+    out.CopyFrom(bank.store, sample.words, 2 * uint64_t{sample.wordCount});
     out.Write(kGuard.data(), sizeof(kGuard));
   }
 }

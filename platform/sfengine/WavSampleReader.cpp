@@ -52,15 +52,15 @@ uint32_t ReadMonoPcmRate(HMMIO file, const MMCKINFO& riff) {
   return monoPcm ? U32At(&fields[4]) : 0;
 }
 
-// Copies the words of the "data" chunk into the store; a size field larger than the
-// file fails the copy.
+// Hands the words of the "data" chunk to the store; a size field larger than the file
+// fails.
 bool StoreWords(HMMIO file, const MMCKINFO& riff, SampleStore& store, SoundFontSample& sample) {
   MMCKINFO data;
   if (!FindChunk(file, riff, "data", data) || data.cksize < 2) return false;
   const uint32_t words = data.cksize / 2;
-  const std::optional<uint64_t> at = store.Append(mmioDescriptor(file), data.dwDataOffset, 2 * uint64_t{words});
+  const std::optional<StoredWords> at = store.Take(mmioDescriptor(file), data.dwDataOffset, 2 * uint64_t{words});
   if (!at) return false;
-  sample.storeOffset = *at;
+  sample.words = *at;
   sample.wordCount = words;
   return true;
 }

@@ -22,6 +22,34 @@ TEST(CDReaderLoad, MissingLayerOrEntryPointsThrowCode1) {
 
 using CDReaderBlocks = RecordingFixture;
 
+// A read larger than the adapter takes goes out as consecutive commands of at most its
+// largest transfer, each into its part of the buffer; a layer that gives no figure gets
+// 24-sector commands.
+TEST_F(CDReaderBlocks, ReadsAreSplitByTheAdaptersLargestTransfer) {
+  std::vector<uint8_t> buffer(100 * 2048);
+  const struct {
+    DWORD maxTransfer;
+    std::vector<uint32_t> counts;
+  } cases[] = {{64 * 1024, {32, 32, 32, 4}}, {0, {24, 24, 24, 24, 4}}, {1024 * 1024, {100}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.maxTransfer);
+    reader = std::make_unique<CDReader>(RECORDING_LAYER_PATH);  // asks the adapter afresh
+    layer->posts.clear();
+    layer->maxTransfer = c.maxTransfer;
+    reader->ReadSectors(1000, buffer.data(), 100);
+    ASSERT_EQ(layer->posts.size(), c.counts.size());
+    uint32_t lba = 1000;
+    for (size_t i = 0; i < c.counts.size(); ++i) {
+      const SRB_ExecSCSICmd& read = layer->posts[i].block;
+      EXPECT_EQ(read.CDBByte[3] << 16 | read.CDBByte[4] << 8 | read.CDBByte[5], lba);
+      EXPECT_EQ(read.CDBByte[8], c.counts[i]);
+      EXPECT_EQ(read.SRB_BufLen, c.counts[i] * 2048);
+      EXPECT_EQ(read.SRB_BufPointer, buffer.data() + (lba - 1000) * 2048);
+      lba += c.counts[i];
+    }
+  }
+}
+
 TEST_F(CDReaderBlocks, ReadTocAndInquiryBlocksAreAsTabled) {
   std::vector<uint8_t> buffer(24 * 2048);
   reader->ReadSectors(0x12345, buffer.data(), 24);

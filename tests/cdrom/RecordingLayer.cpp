@@ -52,6 +52,12 @@ extern "C" __attribute__((visibility("default"))) DWORD GetASPI32SupportInfo() {
 
 extern "C" __attribute__((visibility("default"))) DWORD SendASPI32Command(void* block) {
   switch (static_cast<SRB_Header*>(block)->SRB_Cmd) {
+    case SC_HA_INQUIRY: {
+      if (state.maxTransfer == 0) return SS_INVALID_CMD;
+      auto& inquiry = *static_cast<SRB_HAInquiry*>(block);
+      std::memcpy(inquiry.HA_Unique + kMaxTransferOffset, &state.maxTransfer, sizeof state.maxTransfer);
+      return inquiry.SRB_Status = SS_COMP;
+    }
     case SC_GET_DEV_TYPE: return DeviceType(*static_cast<SRB_GDEVBlock*>(block));
     case SC_EXEC_SCSI_CMD: return Execute(*static_cast<SRB_ExecSCSICmd*>(block));
     case SC_ABORT_SRB: {

@@ -37,6 +37,8 @@ struct State {
   std::vector<const void*> aborts;
   // Filled into the buffer of every READ TOC and READ(10) that completes.
   uint8_t fill = 0;
+  // The largest transfer SC_HA_INQUIRY reports; 0: the command is not known.
+  aspi::DWORD maxTransfer = 0;
 };
 
 using StateFn = State* (*)();

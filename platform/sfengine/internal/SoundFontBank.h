@@ -28,7 +28,7 @@ inline constexpr std::size_t kMaxNameLength = 19;
 struct SoundFontSample {
   std::string name;
   // The words, little-endian as the bank holds them, lie in the bank's sample store.
-  uint64_t storeOffset = 0;  // bytes
+  StoredWords words;
   uint32_t wordCount = 0;
   uint32_t rate = 0;
   uint8_t originalPitch = 60;

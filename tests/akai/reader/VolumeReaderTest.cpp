@@ -272,18 +272,17 @@ TEST(ReadFiles, ReadFailurePassesThroughUnchanged) {
   }
 }
 
-TEST(ReadContiguousBlocks, RequestsOf24SectorsAndOneRest) {
-  FileEntry sample = Filled("LONG", 's', 13 * 8192, 0);
+TEST(ReadContiguousBlocks, RequestsOf252SectorsAndOneRest) {
+  FileEntry sample = Filled("LONG", 's', 70 * 8192, 0);
   for (size_t i = 0; i < sample.data.size(); i += 8192) sample.data[i] = static_cast<uint8_t>(i / 8192 + 1);
   OpenedImage disc(OneVolume({sample}));
-  Access::ReadContiguousBlocks(disc.reader, 4, 13);
-  EXPECT_EQ(disc.counting.requests(),
-            (std::vector<testsupport::SectorRequest>{{16, 24, false}, {40, 24, false}, {64, 4, false}}));
-  for (int b = 0; b < 13; ++b) EXPECT_EQ(Access::FileBuffer(disc.reader)[b * 8192], b + 1);
+  Access::ReadContiguousBlocks(disc.reader, 4, 70);
+  EXPECT_EQ(disc.counting.requests(), (std::vector<testsupport::SectorRequest>{{16, 252, false}, {268, 28, false}}));
+  for (int b = 0; b < 70; ++b) EXPECT_EQ(Access::FileBuffer(disc.reader)[b * 8192], b + 1);
 
   disc.counting.Forget();
-  Access::ReadContiguousBlocks(disc.reader, 4, 6);
-  EXPECT_EQ(disc.counting.Counts(), (std::vector<uint8_t>{24}));
+  Access::ReadContiguousBlocks(disc.reader, 4, 63);
+  EXPECT_EQ(disc.counting.Counts(), (std::vector<uint8_t>{252}));
   disc.counting.Forget();
   Access::ReadContiguousBlocks(disc.reader, 4, 0);
   EXPECT_TRUE(disc.counting.requests().empty());

@@ -1,6 +1,7 @@
 // The layer's core over a virtual drive: statuses and sense of each command, a fault
 // injected through the drive table, and the drive table's refusals; the abort of a
 // running command over an adapter of the test's.
+#include <cstring>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -74,8 +75,30 @@ TEST(AspiLayer, CommandsOnAVirtualDrive) {
     replies.emplace_back(reinterpret_cast<const char*>(command.data), 32);
   }
   EXPECT_EQ(replies[1], std::string(32, 1));
+  // With nothing queued an image's command runs on the caller's thread: its final
+  // status comes back at once and its event is signalled, as a waiting caller expects.
+  Command read({SCSI_READ10, 0, 0, 0, 0, 1, 0, 0, 2, 0});
+  EXPECT_EQ(layer.Send(&read.srb), SS_COMP);
+  EXPECT_EQ(platform::WaitForSingleObject(read.srb.SRB_PostProc, 0), platform::WAIT_OBJECT_0);
   SRB_Header unknown{9, 0, 0, 0, 0};
   EXPECT_EQ(layer.Send(&unknown), SS_INVALID_CMD);
+
+  // The largest transfer of each adapter: an image takes any, a real drive's host 64 KiB.
+  const std::pair<BYTE, DWORD> transfers[] = {{0, 1024 * 1024}, {1, 64 * 1024}};
+  for (const auto& [adapter, bytes] : transfers) {
+    SRB_HAInquiry inquiry{};
+    inquiry.SRB_Cmd = SC_HA_INQUIRY;
+    inquiry.SRB_HaId = adapter;
+    ASSERT_EQ(layer.Send(&inquiry), SS_COMP);
+    EXPECT_EQ(inquiry.HA_Count, 2);
+    DWORD reported = 0;
+    std::memcpy(&reported, inquiry.HA_Unique + kMaxTransferOffset, sizeof reported);
+    EXPECT_EQ(reported, bytes);
+  }
+  SRB_HAInquiry beyond{};
+  beyond.SRB_Cmd = SC_HA_INQUIRY;
+  beyond.SRB_HaId = 2;
+  EXPECT_EQ(layer.Send(&beyond), SS_INVALID_HA);
   UnmountDrive(letter);
 }
 

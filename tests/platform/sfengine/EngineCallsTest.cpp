@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/sfengine/internal/EditEngine.h"
+#include "platform/sfengine/internal/SampleStore.h"
 #include "platform/sfengine/internal/SoundFontWriter.h"
 #include "tests/platform/sfengine/EngineTestSupport.h"
 #include "tests/support/TestPaths.h"
@@ -166,21 +167,63 @@ TEST(SfEngineImport, MissingNonWavAndUnsupportedFilesAreRefused) {
   for (const TestWav& wav : {eightBit, stereo, empty, noRate}) {
     EXPECT_EQ(Import(bank.bank, wav, "BAD", &sample), sfengine::kBadWavFile);
   }
+  // Cut short: "data" says more words than the file holds.
+  TestWav dataLast{Ramp(100)};
+  dataLast.withSampler = false;
+  WriteWav(folder / "short.wav", dataLast);
+  fs::resize_file(folder / "short.wav", fs::file_size(folder / "short.wav") - 20);
+  EXPECT_EQ(Engine().ImportWavSample((folder / "short.wav").c_str(), bank.bank, "S", &sample), sfengine::kBadWavFile);
   EXPECT_EQ(sample, 0u);
 }
 
-// The words go to a spill file in the temporary folder: where none can be made the
-// import is refused, and the bank takes the next import once it can.
-TEST(SfEngineImport, WordsThatCannotBeStoredAreRefused) {
+// An import keeps its file open, deleted or not, and the save copies the words from
+// there; past the files a bank keeps, the words go to a spill file in the temporary
+// folder, and where none can be made the import is refused. Either way every sample
+// of the bank holds the words it was imported with.
+TEST(SfEngineImport, KeptAndSpilledWordsReachTheBank) {
   ASSERT_NE(getenv("TMPDIR"), nullptr);  // the test main points it at the sandbox
   const std::string temporary = getenv("TMPDIR");
-  SFHandle bank = 0, sample = 0;
-  ASSERT_EQ(Engine().CreateBank(&bank), 0);
+  const auto wordsOf = [](std::size_t sample) {
+    std::vector<int16_t> words(40 + sample % 7);
+    for (std::size_t i = 0; i < words.size(); ++i) words[i] = static_cast<int16_t>(sample * 100 + i);
+    return words;
+  };
+  SmallBank bank(TestWav(wordsOf(0)));
+  SFHandle sample = 0;
+  for (std::size_t i = 1; i < sfengine::SampleStore::kMaxKeptFiles; ++i) {
+    ASSERT_EQ(Import(bank.bank, TestWav(wordsOf(i)), "KEPT", &sample), 0);
+  }
   setenv("TMPDIR", (testsupport::FreshFolder("import") / "missing").c_str(), 1);
-  EXPECT_EQ(Import(bank, TestWav(Ramp(100)), "NOWHERE", &sample), sfengine::kBadWavFile);
+  EXPECT_EQ(Import(bank.bank, TestWav(Ramp(100)), "NOWHERE", &sample), sfengine::kBadWavFile);
   setenv("TMPDIR", temporary.c_str(), 1);
-  EXPECT_EQ(Import(bank, TestWav(Ramp(100)), "STORED", &sample), 0);
-  Engine().ReleaseBank(bank);
+  const std::size_t count = sfengine::SampleStore::kMaxKeptFiles + 2;
+  for (std::size_t i = sfengine::SampleStore::kMaxKeptFiles; i < count; ++i) {
+    ASSERT_EQ(Import(bank.bank, TestWav(wordsOf(i)), "SPILLED", &sample), 0);
+  }
+
+  const Sf2File file = ReadSf2(bank.Save());
+  const std::string& smpl = file.chunks.at("smpl");
+  for (std::size_t i = 0; i < count; ++i) {
+    const uint32_t start = file.SampleField(i, 20);
+    const uint32_t end = file.SampleField(i, 24);
+    std::vector<int16_t> words;
+    for (uint32_t w = start; w < end; ++w) words.push_back(static_cast<int16_t>(U16(smpl, 2 * w)));
+    EXPECT_EQ(words, wordsOf(i)) << "sample " << i;
+  }
+}
+
+// The words of a kept file that changed after its import are no longer those imported:
+// the save fails and leaves no file.
+TEST(SfEngineSave, AKeptFileChangedSinceItsImportFailsTheSave) {
+  SmallBank bank;
+  const fs::path wav = testsupport::FreshFolder("kept") / "kept.wav";
+  WriteWav(wav, TestWav(Ramp(100)));
+  SFHandle sample = 0;
+  ASSERT_EQ(Engine().ImportWavSample(wav.c_str(), bank.bank, "KEPT", &sample), 0);
+  fs::resize_file(wav, fs::file_size(wav) - 20);
+  const fs::path folder = testsupport::FreshFolder("changed");
+  EXPECT_EQ(Engine().SaveBank(bank.bank, (folder / "x.sf2").c_str(), 0), sfengine::kFileError);
+  EXPECT_TRUE(fs::is_empty(folder));
 }
 
 TEST(SfEngineSave, IntoMissingFolderFailsAndLeavesNothing) {
