@@ -8,17 +8,8 @@
 
 namespace {
 
-using akaiimage::DiscDescription;
-using akaiimage::PartitionEntry;
-
-DiscDescription ThreePartitions() {
-  DiscDescription disc;
-  disc.partitions = {PartitionEntry{100, {}}, PartitionEntry{50, {}}, PartitionEntry{200, {}}};
-  return disc;
-}
-
 TEST(AkaiDisc, RecordsSkippedPartitionsWithoutReadingTheTableAgain) {
-  testsupport::OpenedImage image(ThreePartitions());
+  testsupport::OpenedImage image(testsupport::ThreePartitions());
   image.counting.failingBlocks = {100};
   AkaiDisc disc(image.counting);
   ASSERT_EQ(disc.skipped().size(), 1u);

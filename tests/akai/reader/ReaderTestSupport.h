@@ -45,6 +45,14 @@ inline std::filesystem::path BuildImage(const akaiimage::DiscDescription& disc, 
 }
 
 // A file entry of `length` bytes whose bytes are all `fill`.
+// Three empty partitions of 100, 50 and 200 blocks.
+inline akaiimage::DiscDescription ThreePartitions() {
+  akaiimage::DiscDescription disc;
+  disc.partitions = {akaiimage::PartitionEntry{100, {}}, akaiimage::PartitionEntry{50, {}},
+                     akaiimage::PartitionEntry{200, {}}};
+  return disc;
+}
+
 inline akaiimage::FileEntry Filled(const std::string& name, char type, uint32_t length, uint8_t fill) {
   akaiimage::FileEntry file;
   file.name = name;

@@ -15,6 +15,7 @@ using akaiimage::PartitionEntry;
 using akaiimage::VolumeEntry;
 using testsupport::Filled;
 using testsupport::OpenedImage;
+using testsupport::ThreePartitions;
 
 std::vector<uint16_t> Starts(const AkaiVolumeReader& reader) {
   std::vector<uint16_t> starts;
@@ -26,12 +27,6 @@ std::vector<std::string> FileNames(const AkaiVolumeReader& reader) {
   std::vector<std::string> names;
   for (int i = 0; i < reader.files().Count(); ++i) names.push_back(reader.files().At(i)->name);
   return names;
-}
-
-DiscDescription ThreePartitions() {
-  DiscDescription disc;
-  disc.partitions = {PartitionEntry{100, {}}, PartitionEntry{50, {}}, PartitionEntry{200, {}}};
-  return disc;
 }
 
 TEST(ReadPartitions, StartsAreRunningSumsOfTheSizes) {
