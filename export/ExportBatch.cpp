@@ -114,6 +114,8 @@ void ExportBatch::ExportOneVolume(const ExportVolume& volume) {
     return;
   }
   ++counts_.volumes;
+  writtenSamples_.clear();
+  sampleInFile_.clear();
   // Each pair is exported where its first half comes; its second half is passed over.
   std::vector<const StereoPair*> pairAt(volume.items.size(), nullptr);
   std::vector<bool> secondHalf(volume.items.size(), false);
@@ -122,18 +124,54 @@ void ExportBatch::ExportOneVolume(const ExportVolume& volume) {
     pairAt[std::min(pair.left, pair.right)] = &pair;
     secondHalf[std::max(pair.left, pair.right)] = true;
   }
-  for (size_t i = 0; i < volume.items.size(); ++i) {
-    const ExportItem& item = volume.items[i];
-    if (secondHalf[i]) continue;
-    report_.ItemStarted(volume, item);
-    if (pairAt[i] != nullptr) {
-      ExportStereoPair(volume, *pairAt[i]);
-    } else if (item.program) {
-      ExportProgram(volume, item);
-    } else {
-      ExportSample(volume, item);
+  // Samples before programs: a bank then imports its samples' WAV files as they are.
+  for (const bool programs : {false, true}) {
+    for (size_t i = 0; i < volume.items.size(); ++i) {
+      const ExportItem& item = volume.items[i];
+      if (secondHalf[i] || item.program != programs) continue;
+      report_.ItemStarted(volume, item);
+      if (pairAt[i] != nullptr) {
+        ExportStereoPair(volume, *pairAt[i]);
+      } else if (item.program) {
+        ExportProgram(volume, item);
+      } else {
+        ExportSample(volume, item);
+      }
     }
   }
+}
+
+void ExportBatch::RecordWrittenSample(const std::string& name, const fs::path& path) {
+  // Each file holds one sample, and each sample lies in one file.
+  ForgetWrittenFile(path);
+  if (const auto before = writtenSamples_.find(name); before != writtenSamples_.end()) {
+    ForgetWrittenFile(before->second.path);
+  }
+  std::error_code error;
+  WrittenFile file{path, fs::file_size(path, error), {}};
+  if (!error) file.modified = fs::last_write_time(path, error);
+  if (error) return;
+  sampleInFile_[path] = name;
+  writtenSamples_[name] = std::move(file);
+}
+
+void ExportBatch::ForgetWrittenFile(const fs::path& path) {
+  const auto held = sampleInFile_.find(path);
+  if (held == sampleInFile_.end()) return;
+  writtenSamples_.erase(held->second);
+  sampleInFile_.erase(held);
+}
+
+fs::path ExportBatch::WrittenSampleFile(const std::string& name) const {
+  const auto found = writtenSamples_.find(name);
+  if (found == writtenSamples_.end()) return {};
+  const WrittenFile& file = found->second;
+  // A file changed since (by another program) holds other words: the bank reads the disc.
+  std::error_code sizeError;
+  std::error_code timeError;
+  const bool unchanged = fs::file_size(file.path, sizeError) == file.size &&
+                         fs::last_write_time(file.path, timeError) == file.modified && !sizeError && !timeError;
+  return unchanged ? file.path : fs::path{};
 }
 
 std::string ExportBatch::LoadPair(const ExportVolume& volume, const StereoPair& pair, std::vector<int16_t>& right) {
@@ -196,6 +234,7 @@ void ExportBatch::ExportSample(const ExportVolume& volume, const ExportItem& ite
   if (Keeps(path)) return;
   if (!settings_.normalize && CopySample(volume, item, path)) {
     ++counts_.samples;
+    RecordWrittenSample(item.name, path);
     report_.Wrote(path);
     return;
   }
@@ -221,6 +260,7 @@ void ExportBatch::ExportSample(const ExportVolume& volume, const ExportItem& ite
     return;
   }
   ++counts_.samples;
+  if (!settings_.normalize) RecordWrittenSample(item.name, path);
   report_.Wrote(path);
 }
 
@@ -234,9 +274,10 @@ void ExportBatch::ExportProgram(const ExportVolume& volume, const ExportItem& it
   if (!read) return;
   preset->disc = disc_.Name();
   preset->volume = volume.label;
+  // The samples the presets play are written first, so that the bank can import them.
+  if (!settings_.formats.presets.empty()) ExportUnplannedSamples(volume, *preset);
   if (settings_.formats.soundFont) ExportBank(volume, item, *preset);
   for (const PresetWriter* writer : settings_.formats.presets) ExportPreset(volume, item, *preset, *writer);
-  if (!settings_.formats.presets.empty()) ExportUnplannedSamples(volume, *preset);
 }
 
 // Presets play the WAV files beside them: a sample that the plan leaves out (the
@@ -258,8 +299,9 @@ void ExportBatch::ExportBank(const ExportVolume& volume, const ExportItem& item,
   // The builder is asked for inside, so that an engine that cannot be loaded is
   // part of the first bank's reason.
   const bool built = Attempt(volume, item, path, [&] {
+    const WrittenSampleFiles written = [this](const std::string& name) { return WrittenSampleFile(name); };
     return report_.BankBuilder().BuildSoundBank(disc_.reader(), volume.partition, volume.volume, preset, path,
-                                                progress) == 1;
+                                                progress, written) == 1;
   });
   if (!built) return;
   ++counts_.banks;
@@ -277,6 +319,9 @@ void ExportBatch::ExportPreset(const ExportVolume& volume, const ExportItem& ite
 
 bool ExportBatch::Attempt(const ExportVolume& volume, const ExportItem& item, const fs::path& path,
                           const std::function<bool()>& write) {
+  // Whatever `write` makes of the file, it no longer holds a sample the batch wrote
+  // before (a joined pair may take the name of a mono sample's file).
+  ForgetWrittenFile(path);
   std::vector<std::string> warnings;
   bool written = false;
   {

@@ -10,6 +10,7 @@
 #include <exception>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -131,7 +132,8 @@ class ExportBatch {
   // counted, and the rest of the disc is still planned.
   std::vector<ExportVolume> PlanAllVolumes(const std::filesystem::path& root);
 
-  // Exports the planned volumes, item by item, in order.
+  // Exports the planned volumes in order; in each, its samples in order, then its
+  // programs, so that a bank takes its words from the WAV files just written.
   void Export(const std::vector<ExportVolume>& volumes);
 
   const ExportCounts& counts() const { return counts_; }
@@ -162,6 +164,12 @@ class ExportBatch {
   // With noClobber: whether `path` is there already (reported and counted), so that
   // nothing is written to it.
   bool Keeps(const std::filesystem::path& path);
+  // Notes that sample `name` now lies in `path` as a mono WAV of its words unchanged
+  // (the file the bank builder would write itself), until `path` is written again.
+  void RecordWrittenSample(const std::string& name, const std::filesystem::path& path);
+  void ForgetWrittenFile(const std::filesystem::path& path);
+  // That file of sample `name`, as long as it is as the batch wrote it; else empty.
+  std::filesystem::path WrittenSampleFile(const std::string& name) const;
   bool WritesPresets() const { return settings_.withPrograms && !settings_.formats.presets.empty(); }
   void Fail(ExportLoss what, const std::string& text);
 
@@ -169,6 +177,15 @@ class ExportBatch {
   ExportReport& report_;
   ExportSettings settings_;
   ExportCounts counts_;
+
+  struct WrittenFile {
+    std::filesystem::path path;
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type modified;
+  };
+  // Of the volume being exported: by sample name, and which sample each file holds.
+  std::map<std::string, WrittenFile> writtenSamples_;
+  std::map<std::filesystem::path, std::string> sampleInFile_;
 };
 
 // The items of the directory `reader` holds, in directory order. A name listed twice is

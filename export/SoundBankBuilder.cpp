@@ -218,9 +218,9 @@ int GeneratorAmount(const SoundBankBuilder::ZoneGenerators& generators, uint16_t
 class SoundBankBuilder::Build {
  public:
   Build(SoundBankBuilder& owner, AkaiVolumeReader& reader, uint16_t partition, uint16_t volume,
-        ProgressBar* progress)
+        ProgressBar* progress, const WrittenSampleFiles& writtenFiles)
       : owner_(owner), api_(*owner.api_), reader_(reader), partition_(partition),
-        volume_(volume), progress_(progress) {}
+        volume_(volume), progress_(progress), writtenFiles_(writtenFiles) {}
   ~Build() {
     if (bankOpen_) EndBankUnchecked();
   }
@@ -242,6 +242,7 @@ class SoundBankBuilder::Build {
   bool AddInstrumentAndPreset(const char* name);
   ZoneOutcome AddZone(const PresetZone& zone);
   SampleOutcome ProvideSample(const char* name, SFHandle& sample);
+  bool ImportWrittenFile(const char* name, SFHandle& sample);
   bool WriteTemporaryWav(const char* name, const std::optional<std::vector<FileRun>>& words);
   bool ImportCurrentSample(const char* name, const std::optional<std::vector<FileRun>>& words, SFHandle& sample);
   int SaveAndEnd(const fs::path& outputPath);
@@ -253,6 +254,7 @@ class SoundBankBuilder::Build {
   const uint16_t partition_;
   const uint16_t volume_;
   ProgressBar* const progress_;
+  const WrittenSampleFiles& writtenFiles_;
   SFHandle bank_ = 0;
   bool bankOpen_ = false;
   SFHandle instrument_ = 0;
@@ -349,6 +351,10 @@ SoundBankBuilder::Build::SampleOutcome SoundBankBuilder::Build::ProvideSample(co
     sample = known->sample;
     return SampleOutcome::Ready;
   }
+  if (ImportWrittenFile(name, sample)) {
+    sampleTable_.push_back({sample, name});
+    return SampleOutcome::Ready;
+  }
   std::optional<std::vector<FileRun>> words;
   try {
     // A new sample's words are loaded only where they cannot be copied file to file.
@@ -361,6 +367,15 @@ SoundBankBuilder::Build::SampleOutcome SoundBankBuilder::Build::ProvideSample(co
   if (!ImportCurrentSample(name, words, sample)) return SampleOutcome::Failed;
   sampleTable_.push_back({sample, name});
   return SampleOutcome::Ready;
+}
+
+// Imports the WAV file the export wrote for `name`, if any: the words then go from that
+// file into the bank, without a temporary copy. A file the engine does not take (it was
+// removed or changed since) is passed over silently, and the sample is read again.
+bool SoundBankBuilder::Build::ImportWrittenFile(const char* name, SFHandle& sample) {
+  if (!writtenFiles_) return false;
+  const fs::path written = writtenFiles_(name);
+  return !written.empty() && api_.ImportWavSample(written.c_str(), bank_, name, &sample) == 0;
 }
 
 // Writes the current sample as the temporary WAV: its words copied from where `words`
@@ -473,10 +488,10 @@ int SoundBankBuilder::BuildSoundBank(AkaiVolumeReader& reader, uint16_t partitio
 
 int SoundBankBuilder::BuildSoundBank(AkaiVolumeReader& reader, uint16_t partition, uint16_t volume,
                                      const ProgramPreset& preset, const fs::path& outputPath,
-                                     ProgressBar* progress) {
+                                     ProgressBar* progress, const WrittenSampleFiles& writtenFiles) {
   if (!IsEngineRunning()) return 0;
   try {
-    Build build(*this, reader, partition, volume, progress);
+    Build build(*this, reader, partition, volume, progress, writtenFiles);
     return build.Run(preset, outputPath);
   } catch (const std::exception&) {
     // A zone's sample could not be read (CodedError: a read error, or a loop table that

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "akai/AkaiRecords.h"
@@ -48,6 +49,11 @@ enum Generator : uint16_t {
 };
 }  // namespace sf2
 
+// Where the export has just written sample `sampleName` of the volume as a mono WAV file
+// with its words unchanged, the file the builder would otherwise write as its temporary
+// WAV; empty when it has not.
+using WrittenSampleFiles = std::function<std::filesystem::path(const std::string& sampleName)>;
+
 class SoundBankBuilder {
  public:
   // Generators written per zone by WriteZoneGenerators, in call order.
@@ -81,10 +87,12 @@ class SoundBankBuilder {
                      const char* programName, const std::filesystem::path& outputPath,
                      ProgressBar* progress);
   // Builds the bank of the program that `preset` describes (DescribeProgram over the
-  // same reader); the zones' samples are loaded again, with their words.
+  // same reader); the zones' samples are loaded again, with their words. A sample that
+  // `writtenFiles` names a file for is imported from that file instead, with no copy
+  // of its own (or the usual way, should that file no longer be a WAV).
   int BuildSoundBank(AkaiVolumeReader& reader, uint16_t partition, uint16_t volume,
                      const ProgramPreset& preset, const std::filesystem::path& outputPath,
-                     ProgressBar* progress);
+                     ProgressBar* progress, const WrittenSampleFiles& writtenFiles = {});
 
   // 1 when an engine is loaded; else warns "Could not perform task;\nthe SF2 engine
   // isn't running." and returns 0.

@@ -1,16 +1,21 @@
 // Banks built with the real engine, checked by independent readers: FluidSynth plays
-// them, and the generators are read back from the file's own instrument records.
+// them, the generators are read back from the file's own instrument records, and a
+// bank the export batch builds from its WAV files is compared with one built from the
+// disc alone.
 #include <fluidsynth.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <vector>
 
 #include "export/SoundBankBuilder.h"
+#include "tests/export/FilesWritten.h"
 #include "tests/export/TestDisc.h"
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/SoundFontZones.h"
@@ -231,6 +236,61 @@ TEST_F(BankPlaybackTest, GeneratorsInTheFileMatchTheZoneFormulas) {
   EXPECT_EQ(zones[1].Signed(54), 0);
   EXPECT_EQ(zones[1].Signed(56), 0);
   EXPECT_EQ(zones[1].Signed(51), 0) << "no rate correction for the 32000 Hz sample";
+}
+
+std::string FileBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// A bank takes its words from the WAV files the batch has just written for its samples
+// (the program is listed first, as a directory may list it). Whatever becomes of such a
+// file before the bank is built, the bank holds the disc's words: its bytes are those
+// of the bank built from the disc alone.
+TEST_F(BankPlaybackTest, ABankFromTheExportedFilesIsTheBankFromTheDisc) {
+  DiscContents contents = RangesDisc();
+  contents.samples[1] = MakeSample("LOUD", ToneWords(kRate / 2, 2), 2000);  // a file of another size
+  testexport::WriteProgramDisc(folder_ / "disc.img", contents);
+  testexport::OpenDisc disc(folder_ / "disc.img");
+  ExportDisc source(disc.reader());
+  const ExportItem program{.name = "RANGES", .program = true};
+  using Hook = std::function<void(const fs::path&)>;
+  const auto exportInto = [&](const fs::path& folder, std::vector<ExportItem> items, bool noClobber, Hook wrote) {
+    testexport::FilesWritten report([](SoundBankBuilder& builder) { builder.LoadEngine(); });
+    report.wrote = std::move(wrote);
+    ExportBatch(source, report, {.formats = ParseExportFormats("sf2"), .noClobber = noClobber})
+        .Export({{0, 0, "A/VOLUME", folder, std::move(items)}});
+    EXPECT_TRUE(report.notWritten.empty()) << report.notWritten.front();
+    return FileBytes(folder / "ranges.sf2");
+  };
+  const std::string fromTheDisc = exportInto(folder_ / "program alone", {program}, false, nullptr);
+  ASSERT_FALSE(fromTheDisc.empty());
+
+  const auto onWriting = [](const char* file, Hook then) {
+    return [=](const fs::path& path) { if (path.filename() == file) then(path.parent_path()); };
+  };
+  const struct {
+    const char* name;
+    Hook wrote;
+    bool noClobber = false;
+  } cases[] = {
+      {"as written", nullptr},
+      {"removed", onWriting("soft.wav", [](const fs::path& dir) { fs::remove(dir / "soft.wav"); })},
+      {"replaced by the other sample", onWriting("loud.wav", [](const fs::path& dir) {
+         fs::copy_file(dir / "loud.wav", dir / "soft.wav", fs::copy_options::overwrite_existing);
+       })},
+      {"another file kept in its place", nullptr, true},
+  };
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.name);
+    const fs::path folder = folder_ / each.name;
+    if (each.noClobber) {
+      fs::create_directories(folder);
+      fs::copy_file(folder_ / "as written" / "loud.wav", folder / "soft.wav");
+    }
+    const std::vector<ExportItem> items{program, {.name = "SOFT"}, {.name = "LOUD"}};
+    EXPECT_EQ(exportInto(folder, items, each.noClobber, each.wrote), fromTheDisc);
+  }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "export/SoundBankBuilder.h"
 #include "platform/machine/Machine.h"
 #include "tests/export/FakeEngine.h"
+#include "tests/export/FilesWritten.h"
 #include "tests/export/TestDisc.h"
 #include "tests/support/ScriptedPrompt.h"
 #include "tests/support/TestPaths.h"
@@ -17,34 +18,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-// What a batch hears; the builder is made ready at the first program (as the command
-// line loads the engine), and the description's warnings are not the builder's.
-class FilesWritten : public ExportReport {
- public:
-  explicit FilesWritten(std::function<void(SoundBankBuilder&)> ready = nullptr) : ready_(std::move(ready)) {}
-  SoundBankBuilder& BankBuilder() override {
-    if (ready_) std::exchange(ready_, nullptr)(builder_);
-    return builder_;
-  }
-  StatusLine* Warnings() override { return &standardError_; }
-  void Wrote(const fs::path& path) override { files.insert(path.filename()); }
-  void SampleNotLoaded(const ExportVolume&, const ExportItem& item, const std::exception_ptr&) override {
-    ADD_FAILURE() << item.name;
-  }
-  void NotWritten(const ExportVolume&, const ExportItem&, const fs::path& path, const std::string& reason) override {
-    notWritten.push_back(path.filename().string() + ": " + reason);
-  }
-  void Failed(ExportLoss, const std::string& text) override { ADD_FAILURE() << text; }
-
-  std::set<std::string> files;
-  std::vector<std::string> notWritten;
-
- private:
-  std::function<void(SoundBankBuilder&)> ready_;
-  SoundBankBuilder builder_;
-  StderrStatusLine standardError_;
-};
+using testexport::FilesWritten;
 
 TEST(ExportBatch, PresetsOfASelectedProgramBringItsSamples) {
   testexport::DiscContents contents;
