@@ -60,9 +60,7 @@ bool SameName(const char (&stored)[13], const char* wanted) {
 
 const AkaiFile& FindFile(const ChainedList<AkaiFile>& files, const char* name, AkaiFileKind s1000,
                          AkaiFileKind s3000) {
-  const int count = files.Count();
-  for (int i = 0; i < count; ++i) {
-    const AkaiFile& file = *files.At(i);
+  for (const AkaiFile& file : files) {
     if ((file.kind == s1000 || file.kind == s3000) && SameName(file.name, name)) return file;
   }
   throw AKAIException{AKAIException::kNameNotFound};
@@ -82,9 +80,7 @@ const AkaiPartition& OpenVolume(AkaiVolumeReader& reader, uint16_t partition, ui
 
 std::vector<AkaiVolumeReader::BlockRange> AkaiVolumeReader::FileRanges() const {
   std::vector<BlockRange> ranges;
-  const int count = files_.Count();
-  for (int j = 0; j < count; ++j) {
-    const AkaiFile& file = *files_.At(j);
+  for (const AkaiFile& file : files_) {
     ranges.push_back({file.startBlock, uint32_t{file.startBlock} + BlocksOf(file.length)});
   }
   return ranges;

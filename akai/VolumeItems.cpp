@@ -4,11 +4,10 @@ uint64_t VolumeItem::LengthMs() const { return rate == 0 ? 0 : (uint64_t{frames}
 
 std::vector<VolumeItem> ListVolumeItems(AkaiVolumeReader& reader, uint16_t partition, uint16_t volume) {
   reader.ReadFiles(partition, volume);
+  // Copies: loading a header may read the directory again.
+  const std::vector<AkaiFile> files(reader.files().begin(), reader.files().end());
   std::vector<VolumeItem> items;
-  const int count = reader.files().Count();
-  for (int f = 0; f < count; ++f) {
-    // A copy: loading a header may read the directory again.
-    const AkaiFile file = *reader.files().At(f);
+  for (const AkaiFile& file : files) {
     VolumeItem item;
     item.name = file.name;
     item.program = file.kind == S1000Program || file.kind == S3000Program;

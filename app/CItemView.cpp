@@ -3,6 +3,8 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <algorithm>
+#include <array>
+#include <optional>
 
 #include "app/internal/Artwork.h"
 #include "app/internal/ItemFormat.h"
@@ -46,33 +48,66 @@ void CItemView::SetItems(std::vector<VolumeItem> items) {
   SetFilter(filter_);
 }
 
-// A sample whose header could not be read keeps its row with empty cells; a rate of 0
-// gives no length.
-QTreeWidgetItem* CItemView::MakeRow(const VolumeItem& item, uint32_t number) const {
-  auto* row = new QTreeWidgetItem;
-  row->setText(kName, QString::fromStdString(item.name));
-  row->setIcon(kName, item.program ? programIcon_ : sampleIcon_);
-  if (item.headerRead) {
-    row->setText(kSize, QString::fromStdString(FormatSize(item.bytes)));
-    row->setText(kType, LoadText(item.program ? IDS_TYPE_PROGRAM : IDS_TYPE_SAMPLE));
-  }
-  if (!item.program && item.headerRead) {
-    row->setText(kFreq, QString::fromStdString(FormatText(IDS_FREQ_CELL, static_cast<int>(item.rate))));
-    if (item.rate != 0) row->setText(kLength, QString::fromStdString(FormatDuration(item.LengthMs())));
-    if (item.loop.length != 0) {
-      row->setText(kLoop, QString::fromStdString(
-                              FormatText(IDS_LOOP_CELL, item.loop.start, item.loop.start + item.loop.length - 1)));
+namespace {
+
+// One row of the view. Its cells are formatted when first asked for: a listing makes a
+// row for every item, but a screen shows a few dozen of them. A sample whose header
+// could not be read keeps its row with empty cells; a rate of 0 gives no length.
+class ItemRow : public QTreeWidgetItem {
+ public:
+  ItemRow(const VolumeItem& item, uint32_t number, const QIcon& icon)
+      : item_(item), name_(QString::fromStdString(item.name)), icon_(icon),
+        dataWord_(ItemDataWord(item.program ? kProgramRow : kSampleRow, number)) {}
+
+  QVariant data(int column, int role) const override {
+    if (column < 0 || column >= CItemView::kColumns) return QTreeWidgetItem::data(column, role);
+    switch (role) {
+      case Qt::DisplayRole: return column == CItemView::kName ? name_ : Cells()[column];
+      case Qt::ToolTipRole:
+      case Qt::StatusTipRole: return QString::fromStdString(FormatDetails(item_));
+      case Qt::TextAlignmentRole:
+        return column == CItemView::kName ? QVariant() : QVariant(int{Qt::AlignRight | Qt::AlignVCenter});
+      case Qt::DecorationRole: return column == CItemView::kName ? QVariant(icon_) : QVariant();
+      case Qt::UserRole: return column == CItemView::kName ? QVariant(dataWord_) : QVariant();
+      default: return QTreeWidgetItem::data(column, role);
     }
-    row->setText(kKey, QString::fromStdString(FormatKey(item.rootKey)));
   }
-  const QString details = QString::fromStdString(FormatDetails(item));
-  for (int column = 0; column < kColumns; ++column) {
-    if (column != kName) row->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
-    row->setToolTip(column, details);
-    row->setStatusTip(column, details);
+
+ private:
+  using Column = CItemView::Column;
+
+  const std::array<QString, CItemView::kColumns>& Cells() const {
+    if (!cells_) cells_ = FormatCells();
+    return *cells_;
   }
-  row->setData(kName, Qt::UserRole, ItemDataWord(item.program ? kProgramRow : kSampleRow, number));
-  return row;
+
+  std::array<QString, CItemView::kColumns> FormatCells() const {
+    std::array<QString, CItemView::kColumns> cells;
+    if (!item_.headerRead) return cells;
+    cells[Column::kSize] = QString::fromStdString(FormatSize(item_.bytes));
+    cells[Column::kType] = LoadText(item_.program ? IDS_TYPE_PROGRAM : IDS_TYPE_SAMPLE);
+    if (item_.program) return cells;
+    cells[Column::kFreq] = QString::fromStdString(FormatText(IDS_FREQ_CELL, static_cast<int>(item_.rate)));
+    if (item_.rate != 0) cells[Column::kLength] = QString::fromStdString(FormatDuration(item_.LengthMs()));
+    if (item_.loop.length != 0) {
+      cells[Column::kLoop] = QString::fromStdString(
+          FormatText(IDS_LOOP_CELL, item_.loop.start, item_.loop.start + item_.loop.length - 1));
+    }
+    cells[Column::kKey] = QString::fromStdString(FormatKey(item_.rootKey));
+    return cells;
+  }
+
+  const VolumeItem& item_;  // in the view's items, which outlive their rows
+  const QString name_;  // the filter reads every row's name
+  const QIcon icon_;
+  const uint32_t dataWord_;
+  mutable std::optional<std::array<QString, CItemView::kColumns>> cells_;
+};
+
+}  // namespace
+
+QTreeWidgetItem* CItemView::MakeRow(const VolumeItem& item, uint32_t number) const {
+  return new ItemRow(item, number, item.program ? programIcon_ : sampleIcon_);
 }
 
 void CItemView::SetFilter(const QString& text) {
@@ -80,6 +115,7 @@ void CItemView::SetFilter(const QString& text) {
   for (int i = 0; i < topLevelItemCount(); ++i) {
     QTreeWidgetItem* row = topLevelItem(i);
     const bool hidden = !row->text(kName).contains(text, Qt::CaseInsensitive);
+    if (row->isHidden() == hidden) continue;  // each change lays the list out again
     row->setHidden(hidden);
     if (hidden) row->setSelected(false);
   }

@@ -2,7 +2,9 @@
 // The one collection type of Carvox: a singly linked list of owned heap records,
 // walked by index, ending in an empty terminal node.
 
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 
 #include "common/CodedError.h"
 
@@ -50,6 +52,40 @@ class ChainedList {
     if (index < 0 || node->value == nullptr) throw ChainedListExeption{index < 0 ? -1 : -2};
     return node->value;
   }
+
+  // Walks the values in order, up to the first node without one (where Count stops):
+  // one step per value, where At(i) in a loop takes i steps for each.
+  class ConstIterator {
+   public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = T;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const T*;
+    using reference = const T&;
+
+    ConstIterator() = default;
+    explicit ConstIterator(const ChainedListNode<T>* node) : node_(node) {}
+    const T& operator*() const { return *node_->value; }
+    const T* operator->() const { return node_->value; }
+    ConstIterator& operator++() {
+      node_ = node_->next;
+      return *this;
+    }
+    ConstIterator operator++(int) {
+      ConstIterator before = *this;
+      ++*this;
+      return before;
+    }
+    bool operator==(const ConstIterator& other) const {
+      return AtEnd() ? other.AtEnd() : node_ == other.node_;
+    }
+
+   private:
+    bool AtEnd() const { return node_ == nullptr || node_->value == nullptr; }
+    const ChainedListNode<T>* node_ = nullptr;
+  };
+  ConstIterator begin() const { return ConstIterator(&head_); }
+  ConstIterator end() const { return ConstIterator(); }
 
   // Destroys values first, then nodes. The walk is a loop, not a recursion, so that
   // destroying a list of any length needs no more stack than a short one.

@@ -21,9 +21,7 @@ namespace fs = std::filesystem;
 std::vector<ExportItem> ExportItems(const AkaiVolumeReader& reader, bool withPrograms) {
   std::vector<ExportItem> items;
   std::set<std::pair<bool, std::string>> seen;
-  const ChainedList<AkaiFile>& files = reader.files();
-  for (int f = 0; f < files.Count(); ++f) {
-    const AkaiFile& file = *files.At(f);
+  for (const AkaiFile& file : reader.files()) {
     const bool program = file.kind == S1000Program || file.kind == S3000Program;
     if ((program && !withPrograms) || !seen.insert({program, file.name}).second) continue;
     items.push_back({file.name, program, file.length, file.startBlock});

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <pthread.h>
 
@@ -40,6 +41,20 @@ TEST(ChainedList, ClearEmptiesAndTheListTakesNewValues) {
   list.Append(new std::string("again"));
   EXPECT_EQ(list.Count(), 1);
   EXPECT_EQ(*list.At(0), "again");
+}
+
+// A walk sees what At sees, in order, and stops where Count does: at the end, or at a
+// node left without a value.
+TEST(ChainedList, AWalkSeesTheValuesAtSees) {
+  ChainedList<int> list;
+  const auto walked = [&list] { return std::vector<int>(list.begin(), list.end()); };
+  EXPECT_TRUE(walked().empty());
+  for (int value : {10, 20, 30}) list.Append(new int(value));
+  EXPECT_EQ(walked(), (std::vector<int>{10, 20, 30}));
+  list.Append(nullptr);
+  list.Append(new int(50));
+  EXPECT_EQ(walked(), (std::vector<int>{10, 20, 30}));
+  EXPECT_EQ(static_cast<int>(walked().size()), list.Count());
 }
 
 struct Counted {

@@ -119,9 +119,7 @@ const char* KindName(AkaiFileKind kind) {
 
 std::vector<FileListing> ListFiles(const AkaiVolumeReader& reader) {
   std::vector<FileListing> files;
-  const ChainedList<AkaiFile>& list = reader.files();
-  for (int f = 0; f < list.Count(); ++f) {
-    const AkaiFile& file = *list.At(f);
+  for (const AkaiFile& file : reader.files()) {
     files.push_back({file.name, file.kind, file.length, file.startBlock, std::nullopt, std::nullopt});
   }
   return files;
