@@ -5,6 +5,7 @@
 // installed files plus one measured hive write per registry change.
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <set>
@@ -63,27 +64,37 @@ int main() {
   std::string pattern = (fs::temp_directory_path() / "carvox-bench-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) return 1;
   const fs::path scratch = pattern;
-  setenv("CARVOX_MACHINE", (scratch / "machine").c_str(), 1);
   // Without a display the uninstaller shows no splash and no boxes waiting for answers.
   unsetenv("DISPLAY");
   unsetenv("WAYLAND_DISPLAY");
-  const std::set<std::string> before = ExportLines();
   const std::string quiet = " </dev/null >/dev/null 2>&1";
+  const std::string install = std::string(SETUP_PROGRAM) + " --unattended" + quiet;
+  const std::string uninstall = std::string(MACHINE_PROGRAM) + " uninstall Carvox" + quiet;
   int status = 0;
-  const double install = bench::Seconds([&] { status |= std::system((std::string(SETUP_PROGRAM) + " --unattended" + quiet).c_str()); });
   size_t hiveWrites = 0;
-  for (const std::string& line : ExportLines()) hiveWrites += before.count(line) == 0;
-  const std::vector<fs::path> files = InstalledFiles();
-  fs::create_directories(scratch / "copy");
-  const double copy = bench::Seconds([&] {
-    for (size_t i = 0; i < files.size(); ++i) fs::copy_file(files[i], scratch / "copy" / std::to_string(i));
-  });
-  const double hiveWrite = OneHiveWrite();
-  const double uninstall = bench::Seconds([&] { status |= std::system((std::string(MACHINE_PROGRAM) + " uninstall Carvox" + quiet).c_str()); });
-  std::printf("install: %.3f s (%zu files, %zu hive writes); uninstall: %.3f s\n", install, files.size(), hiveWrites,
-              uninstall);
-  std::printf("install / (copy %.3f s + %zu x hive write %.1f ms) = %.2f (target <= 1.5)\n", copy, hiveWrites,
-              hiveWrite * 1000, install / (copy + hiveWrites * hiveWrite));
+  std::vector<fs::path> files;
+  // Each figure is its best over the rounds, all taken in turn on the same machine.
+  double best[4] = {1e9, 1e9, 1e9, 1e9};  // install, copy, one hive write, uninstall
+  for (int round = 0; round < bench::kRuns; ++round) {
+    // A fresh machine each round: an uninstallation leaves shared files and keys behind.
+    setenv("CARVOX_MACHINE", (scratch / ("machine" + std::to_string(round))).c_str(), 1);
+    const std::set<std::string> before = ExportLines();
+    best[0] = std::min(best[0], bench::Seconds([&] { status |= std::system(install.c_str()); }));
+    hiveWrites = 0;
+    for (const std::string& line : ExportLines()) hiveWrites += before.count(line) == 0;
+    files = InstalledFiles();
+    fs::remove_all(scratch / "copy");
+    fs::create_directories(scratch / "copy");
+    best[1] = std::min(best[1], bench::Seconds([&] {
+      for (size_t i = 0; i < files.size(); ++i) fs::copy_file(files[i], scratch / "copy" / std::to_string(i));
+    }));
+    best[2] = std::min(best[2], OneHiveWrite());
+    best[3] = std::min(best[3], bench::Seconds([&] { status |= std::system(uninstall.c_str()); }));
+  }
+  std::printf("best of %d rounds: install: %.3f s (%zu files, %zu hive writes); uninstall: %.3f s\n", bench::kRuns,
+              best[0], files.size(), hiveWrites, best[3]);
+  std::printf("install / (copy %.3f s + %zu x hive write %.1f ms) = %.2f (target <= 1.5)\n", best[1], hiveWrites,
+              best[2] * 1000, best[0] / (best[1] + hiveWrites * best[2]));
   fs::remove_all(scratch);
   return status == 0 ? 0 : 1;
 }
