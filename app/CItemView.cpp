@@ -97,7 +97,7 @@ class ItemRow : public QTreeWidgetItem {
     return cells;
   }
 
-  const VolumeItem& item_;  // in the view's items, which outlive their rows
+  const VolumeItem item_;  // a copy: the view's items go before its rows as it is destroyed
   const QString name_;  // the filter reads every row's name
   const QIcon icon_;
   const uint32_t dataWord_;
@@ -115,8 +115,7 @@ void CItemView::SetFilter(const QString& text) {
   for (int i = 0; i < topLevelItemCount(); ++i) {
     QTreeWidgetItem* row = topLevelItem(i);
     const bool hidden = !row->text(kName).contains(text, Qt::CaseInsensitive);
-    if (row->isHidden() == hidden) continue;  // each change lays the list out again
-    row->setHidden(hidden);
+    if (row->isHidden() != hidden) row->setHidden(hidden);  // each change lays the list out again
     if (hidden) row->setSelected(false);
   }
 }

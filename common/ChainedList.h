@@ -1,6 +1,6 @@
 #pragma once
 // The one collection type of Carvox: a singly linked list of owned heap records,
-// walked by index, ending in an empty terminal node.
+// walked in order (or by index), ending in an empty terminal node.
 
 #include <cstddef>
 #include <cstdint>

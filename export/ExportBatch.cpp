@@ -1,5 +1,6 @@
 #include "export/ExportBatch.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -139,18 +140,27 @@ void ExportBatch::ExportOneVolume(const ExportVolume& volume) {
   }
 }
 
+// What tells a file apart from itself rewritten: the change time, unlike the
+// modification time, moves on every write and cannot be set back.
+std::optional<ExportBatch::FileIdentity> ExportBatch::IdentityOf(const fs::path& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+  const auto nanoseconds = [](const timespec& time) { return int64_t{time.tv_sec} * 1'000'000'000 + time.tv_nsec; };
+  return FileIdentity{status.st_dev, status.st_ino, static_cast<uint64_t>(status.st_size),
+                      nanoseconds(status.st_mtim), nanoseconds(status.st_ctim)};
+}
+
 void ExportBatch::RecordWrittenSample(const std::string& name, const fs::path& path) {
   // Each file holds one sample, and each sample lies in one file.
   ForgetWrittenFile(path);
   if (const auto before = writtenSamples_.find(name); before != writtenSamples_.end()) {
-    ForgetWrittenFile(before->second.path);
+    const fs::path earlier = before->second.path;  // erased with its entry
+    ForgetWrittenFile(earlier);
   }
-  std::error_code error;
-  WrittenFile file{path, fs::file_size(path, error), {}};
-  if (!error) file.modified = fs::last_write_time(path, error);
-  if (error) return;
+  const std::optional<FileIdentity> identity = IdentityOf(path);
+  if (!identity) return;
   sampleInFile_[path] = name;
-  writtenSamples_[name] = std::move(file);
+  writtenSamples_[name] = {path, *identity};
 }
 
 void ExportBatch::ForgetWrittenFile(const fs::path& path) {
@@ -162,14 +172,9 @@ void ExportBatch::ForgetWrittenFile(const fs::path& path) {
 
 fs::path ExportBatch::WrittenSampleFile(const std::string& name) const {
   const auto found = writtenSamples_.find(name);
-  if (found == writtenSamples_.end()) return {};
-  const WrittenFile& file = found->second;
   // A file changed since (by another program) holds other words: the bank reads the disc.
-  std::error_code sizeError;
-  std::error_code timeError;
-  const bool unchanged = fs::file_size(file.path, sizeError) == file.size &&
-                         fs::last_write_time(file.path, timeError) == file.modified && !sizeError && !timeError;
-  return unchanged ? file.path : fs::path{};
+  if (found == writtenSamples_.end() || IdentityOf(found->second.path) != found->second.identity) return {};
+  return found->second.path;
 }
 
 std::string ExportBatch::LoadPair(const ExportVolume& volume, const StereoPair& pair, std::vector<int16_t>& right) {

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -178,11 +179,19 @@ class ExportBatch {
   ExportSettings settings_;
   ExportCounts counts_;
 
+  struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    uint64_t size = 0;
+    int64_t modified = 0;  // nanoseconds
+    int64_t changed = 0;
+    bool operator==(const FileIdentity&) const = default;
+  };
   struct WrittenFile {
     std::filesystem::path path;
-    std::uintmax_t size = 0;
-    std::filesystem::file_time_type modified;
+    FileIdentity identity;
   };
+  static std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path);
   // Of the volume being exported: by sample name, and which sample each file holds.
   std::map<std::string, WrittenFile> writtenSamples_;
   std::map<std::filesystem::path, std::string> sampleInFile_;

@@ -121,7 +121,8 @@ int main(int argc, char** argv) {
         [&] { frame.ListVolume(0, 0); },
         [&] {
           reader.ReadFiles(0, 0);
-          for (int f = 0; f < reader.files().Count(); ++f) reader.LoadSample(0, 0, reader.files().At(f)->name, false);
+          const std::vector<AkaiFile> files(reader.files().begin(), reader.files().end());
+          for (const AkaiFile& file : files) reader.LoadSample(0, 0, file.name, false);
         },
     });
     const double listSeconds = listing[0];

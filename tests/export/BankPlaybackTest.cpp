@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "export/SoundBankBuilder.h"
+#include "platform/machine/Machine.h"
 #include "tests/export/FilesWritten.h"
 #include "tests/export/TestDisc.h"
 #include "tests/support/ScriptedPrompt.h"
@@ -269,17 +270,25 @@ TEST_F(BankPlaybackTest, ABankFromTheExportedFilesIsTheBankFromTheDisc) {
   const auto onWriting = [](const char* file, Hook then) {
     return [=](const fs::path& path) { if (path.filename() == file) then(path.parent_path()); };
   };
+  // The bank builder's own copy cannot be made while a folder stands in its way.
+  const fs::path temporaryWav = platform::ToHostPath("C:\\WINDOWS\\temp\\~sfytemp.wav");
   const struct {
     const char* name;
     Hook wrote;
     bool noClobber = false;
+    bool temporaryWavBlocked = false;
   } cases[] = {
-      {"as written", nullptr},
+      {.name = "as written", .wrote = nullptr, .temporaryWavBlocked = true},
       {"removed", onWriting("soft.wav", [](const fs::path& dir) { fs::remove(dir / "soft.wav"); })},
       {"replaced by the other sample", onWriting("loud.wav", [](const fs::path& dir) {
          fs::copy_file(dir / "loud.wav", dir / "soft.wav", fs::copy_options::overwrite_existing);
        })},
-      {"another file kept in its place", nullptr, true},
+      {"its words changed in place, its time set back", onWriting("soft.wav", [](const fs::path& dir) {
+         const fs::file_time_type written = fs::last_write_time(dir / "soft.wav");
+         std::fstream(dir / "soft.wav", std::ios::in | std::ios::out | std::ios::binary).seekp(100).put('\x55');  // a word of its data
+         fs::last_write_time(dir / "soft.wav", written);
+       })},
+      {.name = "another file kept in its place", .wrote = nullptr, .noClobber = true},
   };
   for (const auto& each : cases) {
     SCOPED_TRACE(each.name);
@@ -288,8 +297,10 @@ TEST_F(BankPlaybackTest, ABankFromTheExportedFilesIsTheBankFromTheDisc) {
       fs::create_directories(folder);
       fs::copy_file(folder_ / "as written" / "loud.wav", folder / "soft.wav");
     }
+    if (each.temporaryWavBlocked) fs::create_directories(temporaryWav / "blocker");
     const std::vector<ExportItem> items{program, {.name = "SOFT"}, {.name = "LOUD"}};
     EXPECT_EQ(exportInto(folder, items, each.noClobber, each.wrote), fromTheDisc);
+    fs::remove_all(temporaryWav);
   }
 }
 
