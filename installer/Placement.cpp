@@ -11,6 +11,7 @@
 #include "installer/internal/Files.h"
 #include "installer/internal/Steps.h"
 #include "platform/machine/FileServices.h"
+#include "platform/resources/Resources.h"
 #include "platform/machine/Machine.h"
 
 namespace installer {
@@ -89,7 +90,9 @@ int LeaveForNextStart(InstallerContext& context, const std::string& staged, cons
 bool WriteWholeFile(const std::string& path, const void* data, size_t size) {
   std::FILE* file = OpenFile(path, "w+b");
   if (file == nullptr) return false;
-  const bool written = std::fwrite(data, 1, size, file) == size;
+  // A payload goes from the setup program's file by the kernel, where it can.
+  const bool written =
+      platform::CopyFromProgramFile(data, size, fileno(file)) || std::fwrite(data, 1, size, file) == size;
   if (std::fclose(file) == 0 && written) return true;
   DeleteFileA(path.c_str());
   return false;

@@ -46,6 +46,13 @@ HGLOBAL LoadResource(const void* module, HRSRC resource);
 const void* LockResource(HGLOBAL loaded);
 DWORD SizeofResource(const void* module, HRSRC resource);
 
+// Copies the `size` bytes at `data`, which the program carries in its own file (a
+// payload of its table), into the file `to` from its start. The kernel copies them from
+// the program's file, so they pass neither through the process's memory nor its page
+// faults. False where they do not lie in the program's file or the copy fails: the
+// caller then writes them itself, from the file's start.
+bool CopyFromProgramFile(const void* data, size_t size, int to);
+
 // Copies string `id` into `buffer` (at most size - 1 characters and a NUL) and returns
 // its length; 0, with an empty buffer, when there is no such string.
 int LoadStringA(const void* module, UINT id, char* buffer, int size);

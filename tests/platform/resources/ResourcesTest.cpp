@@ -1,6 +1,7 @@
 // Embedded resources and version records.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -39,6 +40,34 @@ TEST(Resources, FindsPayloadsByTypeAndNameAndStringsById) {
   EXPECT_STREQ(buffer, "Car");
   EXPECT_EQ(LoadStringA(nullptr, 40001, buffer, sizeof buffer), 0);
   EXPECT_STREQ(buffer, "");
+  InstallResources(nullptr);
+}
+
+// A payload the program carries is copied from the program's file, byte for byte; bytes
+// the file does not hold (made at run time) are left to the caller.
+TEST(Resources, PayloadsAreCopiedFromTheProgramsFile) {
+  InstallResources(&kTable);
+  const HRSRC payload = FindResourceA(nullptr, "IDT_LICENSE_TXT", "INSTFILE");
+  const std::string madeNow = "made at run time";
+  const struct {
+    const char* name;
+    const void* data;
+    size_t size;
+    bool copied;
+  } cases[] = {
+      {"a payload", LockResource(LoadResource(nullptr, payload)), SizeofResource(nullptr, payload), true},
+      {"bytes on the heap", madeNow.data(), madeNow.size(), false},
+  };
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.name);
+    FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(CopyFromProgramFile(each.data, each.size, fileno(file)), each.copied);
+    std::string copy(each.copied ? each.size : 0, '\0');
+    EXPECT_EQ(std::fread(copy.data(), 1, each.size, file), copy.size());
+    EXPECT_EQ(copy, each.copied ? std::string(static_cast<const char*>(each.data), each.size) : "");
+    std::fclose(file);
+  }
   InstallResources(nullptr);
 }
 
