@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <utility>
 
 #include "app/internal/Artwork.h"
 #include "app/internal/ItemFormat.h"
@@ -38,16 +39,6 @@ CItemView::CItemView(QWidget* parent)
 
 CItemView::~CItemView() = default;
 
-void CItemView::SetItems(std::vector<VolumeItem> items) {
-  clear();
-  items_ = std::move(items);
-  // The rows join the list at the end, in one go: one by one costs more than the reads.
-  QList<QTreeWidgetItem*> rows;
-  for (uint32_t number = 0; number < items_.size(); ++number) rows.append(MakeRow(items_[number], number));
-  addTopLevelItems(rows);
-  SetFilter(filter_);
-}
-
 namespace {
 
 // One row of the view. Its cells are formatted when first asked for: a listing makes a
@@ -55,9 +46,11 @@ namespace {
 // could not be read keeps its row with empty cells; a rate of 0 gives no length.
 class ItemRow : public QTreeWidgetItem {
  public:
-  ItemRow(const VolumeItem& item, uint32_t number, const QIcon& icon)
-      : item_(item), name_(QString::fromStdString(item.name)), icon_(icon),
-        dataWord_(ItemDataWord(item.program ? kProgramRow : kSampleRow, number)) {}
+  ItemRow(VolumeItem item, uint32_t number, const QIcon& icon)
+      : item_(std::move(item)), name_(QString::fromStdString(item_.name)), icon_(icon),
+        dataWord_(ItemDataWord(item_.program ? kProgramRow : kSampleRow, number)) {}
+
+  const VolumeItem& item() const { return item_; }
 
   QVariant data(int column, int role) const override {
     if (column < 0 || column >= CItemView::kColumns) return QTreeWidgetItem::data(column, role);
@@ -97,17 +90,28 @@ class ItemRow : public QTreeWidgetItem {
     return cells;
   }
 
-  const VolumeItem item_;  // a copy: the view's items go before its rows as it is destroyed
+  const VolumeItem item_;
   const QString name_;  // the filter reads every row's name
   const QIcon icon_;
   const uint32_t dataWord_;
   mutable std::optional<std::array<QString, CItemView::kColumns>> cells_;
 };
 
+// What a row of this view shows.
+const VolumeItem& ItemOf(const QTreeWidgetItem* row) { return static_cast<const ItemRow*>(row)->item(); }
+
 }  // namespace
 
-QTreeWidgetItem* CItemView::MakeRow(const VolumeItem& item, uint32_t number) const {
-  return new ItemRow(item, number, item.program ? programIcon_ : sampleIcon_);
+void CItemView::SetItems(std::vector<VolumeItem> items) {
+  clear();
+  // The rows join the list at the end, in one go: one by one costs more than the reads.
+  QList<QTreeWidgetItem*> rows;
+  for (uint32_t number = 0; number < items.size(); ++number) {
+    const QIcon& icon = items[number].program ? programIcon_ : sampleIcon_;
+    rows.append(new ItemRow(std::move(items[number]), number, icon));
+  }
+  addTopLevelItems(rows);
+  SetFilter(filter_);
 }
 
 void CItemView::SetFilter(const QString& text) {
@@ -132,7 +136,7 @@ std::vector<QTreeWidgetItem*> CItemView::SelectedRows() const {
 
 std::vector<VolumeItem> CItemView::SelectedItems() const {
   std::vector<VolumeItem> items;
-  for (const QTreeWidgetItem* row : SelectedRows()) items.push_back(items_.at(RowNumber(DataWord(row))));
+  for (const QTreeWidgetItem* row : SelectedRows()) items.push_back(ItemOf(row));
   return items;
 }
 
@@ -154,7 +158,7 @@ void CItemView::SortByColumn(int column) {
   std::vector<Row> rows;
   while (topLevelItemCount() > 0) {
     QTreeWidgetItem* item = takeTopLevelItem(0);
-    const VolumeItem& entry = items_.at(RowNumber(DataWord(item)));
+    const VolumeItem& entry = ItemOf(item);
     const uint64_t keys[kColumns] = {0, entry.bytes, ItemKind(DataWord(item)), entry.rate, entry.LengthMs(),
                                      entry.loop.length != 0 ? uint64_t{entry.loop.start} + 1 : 0,
                                      entry.program ? 0 : uint64_t{entry.rootKey} + 1};

@@ -56,12 +56,9 @@ class CItemView : public QTreeWidget {
   void startDrag(Qt::DropActions supportedActions) override;
 
  private:
-  QTreeWidgetItem* MakeRow(const VolumeItem& item, uint32_t number) const;
-
   // Drawn once: a listing shows them on every row.
   const QIcon sampleIcon_;
   const QIcon programIcon_;
-  std::vector<VolumeItem> items_;  // by row number
   QString filter_;
   std::unique_ptr<QMenu> m_contextMenu;
 };
